@@ -1,0 +1,12 @@
+# Fails when a file under core/ includes an operating-system header.
+file(GLOB_RECURSE files ${CORE_DIR}/*.h ${CORE_DIR}/*.cpp)
+set(bad "")
+foreach(f IN LISTS files)
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](windows|winbase|winuser|wingdi|winnt|windef|shellapi|commctrl|objbase|unistd|termios|fcntl|iconv|dirent|poll|dlfcn|pthread|sys/[a-z_]+)\\.h[>\"]")
+  if(lines)
+    list(APPEND bad "${f}: ${lines}")
+  endif()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "core/ must stay portable; OS headers found:\n${bad}")
+endif()

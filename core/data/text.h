@@ -1,0 +1,25 @@
+// Text crosses into the program as Shift-JIS (code page 932) and is Unicode inside.
+// Every character of code page 932 lies in the Basic Multilingual Plane, so one
+// char16_t is one character: positions in a decoded line are character positions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+// Converts between code page 932 bytes and UTF-16. Implemented by the platform:
+// MultiByteToWideChar/WideCharToMultiByte on Windows, iconv("CP932") natively.
+//
+// Invalid input never stops a conversion: a byte sequence that is not valid
+// code page 932 becomes one replacement character per offending byte (U+FFFD
+// natively, the system's default character on Windows), and a character with
+// no code page 932 form is written as "?".
+class TextCodec {
+ public:
+  virtual ~TextCodec() = default;
+  virtual std::u16string Decode(std::string_view cp932) const = 0;
+  virtual std::string Encode(std::u16string_view text) const = 0;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,60 @@
+// What playback and the device link need from the platform. The engine never
+// sleeps and never touches an OS type: it writes frames to a port, sends input
+// events to a sink, and asks for timers that the host drives.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace vantrel::device {
+
+// The device side of the serial control, as the engine uses it.
+class PortOut {
+ public:
+  virtual ~PortOut() = default;
+  // Queues all bytes for sending, in order; does not wait for the line.
+  virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+  // Closes the port and at once opens it again with the same settings.
+  virtual void Reopen() = 0;
+};
+
+// Synthetic input into the window in front. Events are sent in call order.
+class InputSink {
+ public:
+  virtual ~InputSink() = default;
+  // A virtual-key press (up = false) or release (up = true).
+  virtual void Key(std::uint8_t vk, bool up) = 0;
+  // A mouse-button event at the current cursor position; flags as mouse_event's
+  // (2/4 left down/up, 8/16 right down/up, 32/64 middle down/up).
+  virtual void Mouse(std::uint32_t flags) = 0;
+};
+
+// The physical mouse buttons, as they are at this moment.
+class MouseButtons {
+ public:
+  virtual ~MouseButtons() = default;
+  virtual bool LeftDown() const = 0;
+  virtual bool MiddleDown() const = 0;
+  virtual bool RightDown() const = 0;
+};
+
+// Puts text on the system clipboard for a paste.
+class Clipboard {
+ public:
+  enum class Result { kOk, kUnlockFailed, kOpenFailed, kCloseFailed };
+  virtual ~Clipboard() = default;
+  virtual Result SetText(std::u16string_view text) = 0;
+};
+
+// Host-driven one-shot timers. Arm replaces a pending deadline of the same timer;
+// when it expires the host calls back into the owner (which re-arms if it wants).
+enum class TimerId { kHandOver = 1, kRefresh = 2, kGather = 3 };
+class Timers {
+ public:
+  virtual ~Timers() = default;
+  virtual void Arm(TimerId id, int milliseconds) = 0;
+  virtual void Disarm(TimerId id) = 0;
+};
+
+}  // namespace vantrel::device
