@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace vantrel::device {
 
@@ -17,6 +18,25 @@ class PortOut {
   virtual void Write(std::span<const std::uint8_t> bytes) = 0;
   // Closes the port and at once opens it again with the same settings.
   virtual void Reopen() = 0;
+};
+
+// The serial control through which the main window reaches the device: the
+// operations the program relies on, named as the program names them. Setters
+// take effect at the next opening. Nothing throws: a port that is missing, in use
+// or refuses any set-up call makes SetPortOpen(true) return false.
+class SerialControl : public PortOut {
+ public:
+  virtual void SetCommPort(int number) = 0;             // 1..9: COM1..COM9
+  virtual void SetSettings(std::string_view text) = 0;  // "9600,o,8,1" or "9600,n,8,1"
+  virtual void SetInBufferSize(int bytes) = 0;
+  virtual void SetRThreshold(int characters) = 0;  // 1: a receive event per arrival
+  virtual void SetInputLen(int characters) = 0;    // 0: Input() takes everything
+  virtual void SetNullDiscard(bool discard) = 0;   // drop received zero bytes
+  virtual bool SetPortOpen(bool open) = 0;
+  virtual bool PortOpen() const = 0;
+  // Everything received so far, in order; the buffer is emptied.
+  virtual std::vector<std::uint8_t> Input() = 0;
+  // Write() is the control's Output; Reopen() closes and opens with the same settings.
 };
 
 // Synthetic input into the window in front. Events are sent in call order.
