@@ -1,0 +1,103 @@
+#include "core/data/layout.h"
+
+#include <optional>
+#include <string>
+
+#include "core/data/lines.h"
+#include "core/data/macro.h"
+#include "core/data/number.h"
+
+namespace vantrel {
+namespace {
+
+LayoutReadResult Fail(LayoutError reason, int line, int records) {
+  return LayoutReadResult{false, reason, line, records};
+}
+
+void AppendDecimal(std::int16_t n, std::u16string& out) {
+  for (char c : std::to_string(n)) out += static_cast<char16_t>(c);
+}
+
+}  // namespace
+
+std::string WriteLayout(const AssignmentTable& table, const TextCodec& codec) {
+  // Built whole and encoded once: one conversion instead of 384.
+  std::u16string text;
+  text.reserve(4096);
+  for (int m = 1; m <= kMouseStates; ++m) {
+    for (int k = 1; k <= kKeys; ++k) {
+      const KeyEntry& e = table.Entry(m, k);
+      if (e.body[1].empty()) {
+        text += u"\r\n\r\n\r\n";
+        continue;
+      }
+      text += e.label;
+      text += u"\r\n";
+      AppendDecimal(e.count, text);
+      text += u"\r\n";
+      AppendMacroLine(e, text);
+      text += u"\r\n";
+    }
+  }
+  return codec.Encode(text);
+}
+
+LayoutReadResult ReadLayoutRecords(std::string_view bytes, const TextCodec& codec,
+                                   AssignmentTable& table) {
+  // Decoding the whole file at once is safe: CR and LF never occur inside a
+  // double-byte character of code page 932, so lines split the same either way.
+  const std::u16string text = codec.Decode(bytes);
+  LineReader lines(text);
+  std::u16string_view line;
+  int line_no = 0;
+  int records = 0;
+  for (int m = 1; m <= kMouseStates; ++m) {
+    for (int k = 1; k <= kKeys; ++k) {
+      if (lines.AtEnd()) return LayoutReadResult{true, LayoutError::kNone, 0, records};
+      KeyEntry& e = table.Entry(m, k);
+
+      lines.Next(line);
+      ++line_no;
+      e.label.assign(line);
+
+      if (!lines.Next(line)) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
+      ++line_no;
+      const std::optional<std::int16_t> count = ParseLeadingInt16(line);
+      if (!count) return Fail(LayoutError::kCountOutOfRange, line_no, records);
+      e.count = *count;
+
+      if (!lines.Next(line)) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
+      ++line_no;
+      if (!ReadMacroLine(line, e).ok) return Fail(LayoutError::kTooManySteps, line_no, records);
+      ++records;
+    }
+  }
+  return LayoutReadResult{true, LayoutError::kNone, 0, records};
+}
+
+LayoutReadResult ReadLayout(std::string_view bytes, const TextCodec& codec,
+                            AssignmentTable& table) {
+  table.Clear();
+  return ReadLayoutRecords(bytes, codec, table);
+}
+
+LayoutReadResult LoadLayoutRecords(const FileSystem& fs, std::u16string_view path,
+                                   const TextCodec& codec, AssignmentTable& table) {
+  const std::optional<std::string> bytes = fs.ReadAll(path);
+  if (!bytes) return Fail(LayoutError::kCannotOpen, 0, 0);
+  return ReadLayoutRecords(*bytes, codec, table);
+}
+
+LayoutReadResult LoadLayoutFile(const FileSystem& fs, std::u16string_view path,
+                                const TextCodec& codec, AssignmentTable& table) {
+  const std::optional<std::string> bytes = fs.ReadAll(path);
+  if (!bytes) return Fail(LayoutError::kCannotOpen, 0, 0);
+  return ReadLayout(*bytes, codec, table);
+}
+
+bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path, const TextCodec& codec,
+                    const AssignmentTable& table) {
+  return fs.ReplaceAtomically(path, WriteLayout(table, codec));
+}
+
+}  // namespace vantrel

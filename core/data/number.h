@@ -1,0 +1,20 @@
+// Numbers as the data files hold them: the count line of a layout record and the
+// numeric values of the settings file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vantrel {
+
+// The number a text begins with, as a 16-bit integer: leading blanks (space, tab)
+// are skipped, then an optional sign, decimal digits and an optional fraction
+// ("7", "-120", "1.5", ".5"); reading stops at the first character that cannot
+// continue the number. The fraction is rounded to the nearest integer, halves to
+// the even neighbour. A text that does not begin with a number gives 0.
+// Returns nothing when the rounded value lies outside -32768..32767.
+// Only plain decimals are numbers: "1e3" reads as 1, "&H10" as 0.
+std::optional<std::int16_t> ParseLeadingInt16(std::u16string_view text);
+
+}  // namespace vantrel
