@@ -1,7 +1,5 @@
 #include "core/data/keynames.h"
 
-#include <array>
-
 namespace vantrel {
 namespace {
 

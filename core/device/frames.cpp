@@ -1,0 +1,99 @@
+#include "core/device/frames.h"
+
+namespace vantrel::device {
+namespace {
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Join(Bytes head, const Bytes& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+// Precedes the 29-byte all-lit frame on the 48G9995 (and for a release reset on the
+// X8000 as well).
+const Bytes kLitPrefix = {0x1B, 0x13, 0x1B, 0x12, 0x20};
+}  // namespace
+
+Model ModelOf(std::u16string_view fk_model) {
+  if (fk_model == u"6094") return Model::k6094;
+  if (fk_model == u"48G9995") return Model::k48G9995;
+  return Model::kX8000;
+}
+
+void Send(PortOut& port, const Frame& frame) {
+  port.Write(frame.bytes);
+  if (frame.reopen) port.Reopen();
+}
+
+Bytes LampFrame29(std::uint8_t mode, LampMask mask) {
+  auto m = [mask](int i) { return static_cast<std::uint8_t>(mask >> (8 * i)); };
+  return {0x1B, 0x13, 0x94, 0x00, 0x00, 0x00, 0x00, 0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x13, 0x94, mode,
+          0x00, 0x00, 0x00, 0x1B, 0x11, 0x1B, 0x13, 0x94, m(0), m(1), m(2), m(3), 0x1B, 0x11};
+}
+
+Bytes LampFrame6094(LampMask mask) {
+  Bytes out = {0x94, 0, 0, 0, 0};
+  for (int key = 1; key <= 32; ++key) {
+    if (mask & (LampMask{1} << (key - 1))) {
+      out[static_cast<size_t>(1 + (key - 1) / 8)] |=
+          static_cast<std::uint8_t>(0x80 >> ((key - 1) % 8));
+    }
+  }
+  return out;
+}
+
+Frame StartupSequence() {
+  return {{0x06, 0x1B, 0x13, 0x1B, 0x13, 0x1B, 0x13, 0x1B, 0x18, 0x20}, false};
+}
+
+Frame Refresh6094First() {
+  return {{0x08}, false};
+}
+
+Frame Refresh(Model model) {
+  switch (model) {
+    case Model::k6094:
+      return {LampFrame6094(kAllLamps), true};
+    case Model::k48G9995:
+      return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false};
+    case Model::kX8000:
+      break;
+  }
+  return {LampFrame29(0x00, kAllLamps), true};
+}
+
+Frame ReleaseReset(Model model) {
+  if (model == Model::k6094) return {LampFrame6094(kAllLamps), true};
+  return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false};
+}
+
+Frame HoldLamp(Model model, int key) {
+  switch (model) {
+    case Model::k6094:
+      return {LampFrame6094(AllBut(key)), true};
+    case Model::k48G9995:
+      return {
+          {0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, 0x20, 0x1B, 0x14,
+           static_cast<std::uint8_t>(0x20 + key), 0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x11},
+          false};
+    case Model::kX8000:
+      break;
+  }
+  return {LampFrame29(0x01, AllBut(key)), false};
+}
+
+Frame LampsOff(Model model) {
+  switch (model) {
+    case Model::k6094:
+      return {LampFrame6094(0), false};
+    case Model::k48G9995:
+      return {{0x1B, 0x13, 0x1B, 0x13, 0x1B, 0x14, 0x24, 0x1B, 0x13, 0x1B, 0x14, 0x20,
+               0x1B, 0x13, 0x1B, 0x18, 0x20, 0x1B, 0x13, 0x1B, 0x18, 0x20, 0x1B, 0x13},
+              false};
+    case Model::kX8000:
+      break;
+  }
+  return {LampFrame29(0x01, 0), false};
+}
+
+}  // namespace vantrel::device
