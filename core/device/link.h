@@ -12,6 +12,8 @@
 
 #include "core/data/table.h"
 #include "core/device/platform.h"
+#include "core/device/playback.h"
+#include "core/device/receiver.h"
 
 namespace vantrel::device {
 
@@ -43,21 +45,27 @@ class DeviceLink {
   // Forget partially gathered data (the port was closed under it).
   void ResetReceive();
 
-  std::int16_t KeyNo() const { return key_no_; }
-  std::int16_t MouseNo() const { return mouse_no_; }
-  bool FirstDataSeen() const { return first_data_seen_; }
-  bool Holding() const { return held_flag_ != 0; }
+  std::int16_t KeyNo() const { return playback_.KeyNo(); }
+  std::int16_t MouseNo() const { return playback_.MouseNo(); }
+  bool FirstDataSeen() const { return receiver_.FirstDataSeen(); }
+  bool Holding() const { return playback_.Holding(); }
+  // Entries (keys and mouse buttons) that split mode holds down now.
+  int HeldCount() const { return playback_.HeldCount(); }
   // The hidden status label: the clipboard messages of text steps.
-  const std::u16string& StatusLabel() const { return status_label_; }
-  void ClearStatusLabel() { status_label_.clear(); }
+  const std::u16string& StatusLabel() const { return playback_.StatusLabel(); }
+  void ClearStatusLabel() { playback_.ClearStatusLabel(); }
 
  private:
-  // Implementation state is the implementer's; these are what callers observe.
-  std::int16_t key_no_ = 0;
-  std::int16_t mouse_no_ = 0;
-  bool first_data_seen_ = false;
-  std::int16_t held_flag_ = 0;
-  std::u16string status_label_;
+  static constexpr int kRefreshDelay = 500;
+
+  void RefreshTick();
+
+  std::u16string& fk_model_;
+  PortOut& port_;
+  Timers& timers_;
+  Receiver receiver_;
+  Playback playback_;
+  int lamp_tick_ = 0;  // the 6094 refresh: 0 before its first tick, 1 before its second
 };
 
 }  // namespace vantrel::device

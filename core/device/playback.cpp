@@ -1,0 +1,153 @@
+#include "core/device/playback.h"
+
+#include <algorithm>
+
+#include "core/device/frames.h"
+
+namespace vantrel::device {
+namespace {
+constexpr std::uint8_t kVkEsc = 27;
+constexpr std::uint8_t kVkP = 80;
+constexpr std::uint32_t kLeftUp = 4, kRightDown = 8, kRightUp = 16, kMiddleUp = 64;
+}  // namespace
+
+Playback::Playback(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
+                   InputSink& input, MouseButtons& mouse, Clipboard& clipboard)
+    : table_(table),
+      fk_model_(fk_model),
+      port_(port),
+      input_(input),
+      mouse_(mouse),
+      clipboard_(clipboard) {
+  held_.reserve(kMaxHeld);
+}
+
+void Playback::Play(int key) {
+  key_no_ = static_cast<std::int16_t>(key);
+  SelectMouseState();
+
+  if (held_flag_ != 0) {
+    Send(port_, ReleaseReset(ModelOf(fk_model_)));
+    held_flag_ = 0;
+    ReleaseFrom(held_, 0);
+    held_.clear();
+    if (held_key_no_ == key_no_) return;  // the holding key's second press only releases
+  }
+  held_.clear();
+
+  const KeyEntry& entry = table_.Entry(mouse_no_, key_no_);
+  // Counts come from layout files unchecked; the table holds at most 60 steps.
+  const int count = std::min<int>(entry.count, kMaxSteps);
+  for (int s = 1; s <= count; ++s) {
+    const auto i = static_cast<std::size_t>(s);
+    if (entry.marker[i] == std::u16string_view(&kKeyStepMarker, 1)) {
+      KeyStep(entry.body[i], entry.mode == kModeJoined);
+    } else {
+      TextStep(entry.body[i]);
+    }
+  }
+}
+
+void Playback::KeyUpIn() {
+  if (held_flag_ == 1) ReleaseFrom(held_, 0);
+  held_.clear();
+  held_flag_ = 0;
+}
+
+void Playback::SelectMouseState() {
+  // A held button is let go first, so the macro's own clicks start from a clean state.
+  if (mouse_.LeftDown()) {
+    mouse_no_ = 2;
+    input_.Mouse(kLeftUp);
+  } else if (mouse_.MiddleDown()) {
+    mouse_no_ = 3;
+    input_.Mouse(kMiddleUp);
+  } else if (mouse_.RightDown()) {
+    mouse_no_ = 4;
+    input_.Mouse(kRightUp);
+    // Closes the context menu the right button may have opened.
+    input_.Key(kVkEsc, false);
+    input_.Key(kVkEsc, true);
+  } else {
+    mouse_no_ = 1;
+  }
+}
+
+void Playback::KeyStep(std::u16string_view body, bool joined) {
+  std::vector<Pressed> step;
+  step.reserve(kMaxStepEntries);
+  int tokens = 0;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t plus = body.find(u'+', start);
+    const std::u16string_view token = body.substr(start, plus - start);
+    if (++tokens <= kMaxStepEntries) PressToken(token, step);
+    if (plus == std::u16string_view::npos) break;
+    start = plus + 1;
+  }
+
+  if (joined) {
+    ReleaseFrom(step, 0);
+    return;
+  }
+  // Whatever does not fit the held list is let go now rather than left down untracked.
+  const std::size_t fit = std::min(step.size(), static_cast<std::size_t>(kMaxHeld) - held_.size());
+  held_.insert(held_.end(), step.begin(), step.begin() + static_cast<std::ptrdiff_t>(fit));
+  ReleaseFrom(step, fit);
+  held_flag_ = 1;
+  held_key_no_ = key_no_;
+  Send(port_, HoldLamp(ModelOf(fk_model_), key_no_));
+}
+
+void Playback::PressToken(std::u16string_view token, std::vector<Pressed>& step) {
+  const KeyName name = MojiS(token);
+  switch (name.kind) {
+    case KeyName::Kind::kKey:
+      input_.Key(name.VkCode, false);
+      step.push_back({false, name.VkCode});
+      break;
+    case KeyName::Kind::kClick:
+      input_.Mouse(name.MouseDown);
+      step.push_back({true, name.MouseUp});
+      break;
+    case KeyName::Kind::kNone:
+      break;  // a name the dialog never writes: nothing to press
+  }
+}
+
+void Playback::TextStep(std::u16string_view body) {
+  switch (clipboard_.SetText(body)) {
+    case Clipboard::Result::kUnlockFailed:
+      status_label_ = u"メモリのロック解除に失敗。";
+      break;
+    case Clipboard::Result::kOpenFailed:
+      status_label_ = u"クリップボードのオープンに失敗。";
+      break;
+    case Clipboard::Result::kCloseFailed:
+      status_label_ = u"クリップボードのクローズに失敗。";
+      break;
+    case Clipboard::Result::kOk:
+      status_label_ = body;
+      break;
+  }
+  // The paste goes through the context menu of the window under the cursor: the right
+  // click opens it and P picks its paste item.
+  input_.Mouse(kRightDown);
+  input_.Mouse(kRightUp);
+  input_.Key(kVkP, false);
+  input_.Key(kVkP, true);
+}
+
+void Playback::Release(const Pressed& p) {
+  if (p.click) {
+    input_.Mouse(p.code);
+  } else {
+    input_.Key(static_cast<std::uint8_t>(p.code), true);
+  }
+}
+
+void Playback::ReleaseFrom(const std::vector<Pressed>& list, std::size_t from) {
+  for (std::size_t i = list.size(); i > from; --i) Release(list[i - 1]);
+}
+
+}  // namespace vantrel::device

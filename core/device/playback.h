@@ -1,0 +1,68 @@
+// Plays one FK key's macro as synthetic input, and keeps the keys that split-mode
+// steps hold down until the next FK key press (or KeyUpIn) releases them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/data/keynames.h"
+#include "core/data/table.h"
+#include "core/device/platform.h"
+
+namespace vantrel::device {
+
+class Playback {
+ public:
+  static constexpr int kMaxStepEntries = 50;  // tokens of one key step
+  static constexpr int kMaxHeld = 60;
+
+  Playback(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
+           InputSink& input, MouseButtons& mouse, Clipboard& clipboard);
+
+  // An FK key arrived: choose the page by the mouse buttons, release what an earlier
+  // split-mode key holds, and play the steps (a second press of the holding key
+  // only releases).
+  void Play(int key);
+  // Releases everything held, last pressed first; writes no frame.
+  void KeyUpIn();
+
+  std::int16_t KeyNo() const { return key_no_; }
+  std::int16_t MouseNo() const { return mouse_no_; }
+  bool Holding() const { return held_flag_ != 0; }
+  int HeldCount() const { return static_cast<int>(held_.size()); }
+  const std::u16string& StatusLabel() const { return status_label_; }
+  void ClearStatusLabel() { status_label_.clear(); }
+
+ private:
+  // A pressed key (its virtual-key code) or mouse button (its release flags).
+  struct Pressed {
+    bool click;
+    std::uint32_t code;
+  };
+
+  void SelectMouseState();
+  void KeyStep(std::u16string_view body, bool joined);
+  void TextStep(std::u16string_view body);
+  void PressToken(std::u16string_view token, std::vector<Pressed>& step);
+  void Release(const Pressed& p);
+  // Releases list[from..end) from the last entry down.
+  void ReleaseFrom(const std::vector<Pressed>& list, std::size_t from);
+
+  const AssignmentTable& table_;
+  const std::u16string& fk_model_;
+  PortOut& port_;
+  InputSink& input_;
+  MouseButtons& mouse_;
+  Clipboard& clipboard_;
+
+  std::int16_t key_no_ = 0;
+  std::int16_t mouse_no_ = 0;
+  std::int16_t held_flag_ = 0;
+  std::int16_t held_key_no_ = 0;
+  std::vector<Pressed> held_;
+  std::u16string status_label_;
+};
+
+}  // namespace vantrel::device

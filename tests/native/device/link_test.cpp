@@ -1,0 +1,420 @@
+// Golden transcripts: bytes from the device in, frames and input events out.
+#include "core/device/link.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "rig.h"
+
+namespace vantrel::device {
+namespace {
+using testing::Rig;
+
+// The 29-byte frames as they go out.
+const std::string kLit29 =
+    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 00 00 00 00 1B 11 1B 13 94 FF FF FF FF 1B 11";
+const std::string kOff29 =
+    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 00 00 00 00 1B 11";
+const std::string kHold29Key2 =
+    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 FD FF FF FF 1B 11";
+const std::string kHold48Key2 = "1B 11 1B 13 1B 12 20 1B 14 22 1B 11 1B 11 1B 13 1B 11";
+
+// Key 2 of each model as the device sends it.
+struct ModelCase {
+  std::u16string model;
+  std::initializer_list<std::uint8_t> key2;
+  std::string release_reset;  // transcript lines
+  std::string hold_lamp;
+};
+const ModelCase kModels[] = {
+    {u"X8000", {0x1B, 0x22}, "port 1B 13 1B 12 20 " + kLit29 + "\n", "port " + kHold29Key2 + "\n"},
+    {u"48G9995",
+     {0x1B, 0x22},
+     "port 1B 13 1B 12 20 " + kLit29 + "\n",
+     "port " + kHold48Key2 + "\n"},
+    {u"6094", {0x01}, "port 94 FF FF FF FF\nreopen\n", "port 94 BF FF FF FF\nreopen\n"},
+};
+
+TEST(DeviceLinkFrames, StartupRefreshAndLampsOffPerModel) {
+  Rig x(u"X8000");
+  x.link.SendStartupSequence();
+  x.link.ArmRefresh();
+  x.link.OnTimer(TimerId::kRefresh);
+  x.link.FkOff();
+  EXPECT_EQ(x.t.Take(),
+            "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
+            "arm refresh 500\n"
+            "port " +
+                kLit29 +
+                "\n"
+                "reopen\n"
+                "port " +
+                kOff29 + "\n");
+
+  Rig g(u"48G9995");
+  g.link.SendStartupSequence();
+  g.link.OnTimer(TimerId::kRefresh);
+  g.link.FkOff();
+  EXPECT_EQ(g.t.Take(),
+            "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
+            "port 1B 13 1B 12 20 " +
+                kLit29 +
+                "\n"
+                "port 1B 13 1B 13 1B 14 24 1B 13 1B 14 20 1B 13 1B 18 20 1B 13 1B 18 20 1B 13\n");
+
+  // The 6094 refresh takes two ticks 50 ms apart, and starts over on the next arming.
+  Rig s(u"6094");
+  s.link.SendStartupSequence();
+  s.link.ArmRefresh();
+  s.link.OnTimer(TimerId::kRefresh);
+  s.link.OnTimer(TimerId::kRefresh);
+  s.link.ArmRefresh();
+  s.link.OnTimer(TimerId::kRefresh);
+  s.link.OnTimer(TimerId::kRefresh);
+  s.link.FkOff();
+  EXPECT_EQ(s.t.Take(),
+            "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
+            "arm refresh 500\n"
+            "port 08\n"
+            "arm refresh 50\n"
+            "port 94 FF FF FF FF\n"
+            "reopen\n"
+            "arm refresh 500\n"
+            "port 08\n"
+            "arm refresh 50\n"
+            "port 94 FF FF FF FF\n"
+            "reopen\n"
+            "port 94 00 00 00 00\n");
+
+  // Any other model string is driven as an X8000.
+  Rig other(u"x8000");
+  other.link.OnTimer(TimerId::kRefresh);
+  other.link.FkOff();
+  EXPECT_EQ(other.t.Take(), "port " + kLit29 + "\nreopen\nport " + kOff29 + "\n");
+}
+
+TEST(DeviceLinkPlayback, JoinedChordsAndClicksPerModel) {
+  for (const ModelCase& m : kModels) {
+    Rig r(m.model);
+    r.SkipFirstData();
+    r.Set(1, 2, u"結合", {u"#Shift+Ctrl+A", u"#Shift+LeftClick", u"#Ctrl+ﾃﾝｷｰ＋"});
+    r.Receive(m.key2);
+    EXPECT_EQ(r.t.Take(),
+              "key 16 down\nkey 17 down\nkey 65 down\nkey 65 up\nkey 17 up\nkey 16 up\n"
+              "key 16 down\nmouse 2\nmouse 4\nkey 16 up\n"
+              "key 17 down\nkey 107 down\nkey 107 up\nkey 17 up\n");
+    EXPECT_EQ(r.link.KeyNo(), 2);
+    EXPECT_EQ(r.link.MouseNo(), 1);
+    EXPECT_FALSE(r.link.Holding());
+  }
+}
+
+TEST(DeviceLinkPlayback, SplitKeyHoldsUntilPressedAgainPerModel) {
+  for (const ModelCase& m : kModels) {
+    Rig r(m.model);
+    r.SkipFirstData();
+    r.Set(1, 2, u"分割", {u"#Shift", u"#LeftClick"});
+    r.Receive(m.key2);
+    // Each split step darkens the key's lamp.
+    EXPECT_EQ(r.t.Take(), "key 16 down\n" + m.hold_lamp + "mouse 2\n" + m.hold_lamp);
+    EXPECT_TRUE(r.link.Holding());
+    EXPECT_EQ(r.link.HeldCount(), 2);
+    // The second press relights the lamps and releases in reverse, and plays nothing.
+    r.Receive(m.key2);
+    EXPECT_EQ(r.t.Take(), m.release_reset + "mouse 4\nkey 16 up\n");
+    EXPECT_FALSE(r.link.Holding());
+    // A third press plays it again.
+    r.Receive(m.key2);
+    EXPECT_EQ(r.t.Take(), "key 16 down\n" + m.hold_lamp + "mouse 2\n" + m.hold_lamp);
+  }
+}
+
+TEST(DeviceLinkPlayback, AnotherKeyWhileHeldReleasesFirstThenPlays) {
+  Rig r(u"X8000");
+  r.SkipFirstData();
+  r.Set(1, 2, u"分割", {u"#Ctrl+Alt"});
+  r.Set(1, 3, u"分割", {u"#Shift"});
+  r.Receive({0x1B, 0x22});
+  r.t.Take();
+  r.Receive({0x1B, 0x23});
+  EXPECT_EQ(r.t.Take(), "port 1B 13 1B 12 20 " + kLit29 +
+                            "\n"
+                            "key 18 up\nkey 17 up\n"
+                            "key 16 down\n"
+                            "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B "
+                            "13 94 FB FF FF FF 1B 11\n");
+  // KeyUpIn lets go without a frame, and the next press has nothing left to reset.
+  r.link.KeyUpIn();
+  r.link.KeyUpIn();
+  EXPECT_EQ(r.t.Take(), "key 16 up\n");
+  r.Set(1, 4, u"結合", {u"#A"});
+  r.Receive({0x1B, 0x24});
+  EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\n");
+}
+
+TEST(DeviceLinkPlayback, MouseButtonHeldChoosesThePageAndIsLetGoFirst) {
+  Rig r(u"X8000");
+  r.SkipFirstData();
+  r.Set(1, 1, u"結合", {u"#A"});
+  r.Set(2, 1, u"結合", {u"#B"});
+  r.Set(3, 1, u"結合", {u"#C"});
+  r.Set(4, 1, u"結合", {u"#D"});
+
+  r.mouse.left = r.mouse.middle = r.mouse.right = true;  // left wins
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "mouse 4\nkey 66 down\nkey 66 up\n");
+  EXPECT_EQ(r.link.MouseNo(), 2);
+
+  r.mouse.left = false;
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "mouse 64\nkey 67 down\nkey 67 up\n");
+  EXPECT_EQ(r.link.MouseNo(), 3);
+
+  r.mouse.middle = false;
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "mouse 16\nkey 27 down\nkey 27 up\nkey 68 down\nkey 68 up\n");
+  EXPECT_EQ(r.link.MouseNo(), 4);
+
+  // An empty page plays nothing; page 1 does not stand in for it.
+  r.table.Entry(4, 1).count = 0;
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "mouse 16\nkey 27 down\nkey 27 up\n");
+}
+
+TEST(DeviceLinkPlayback, TextStepsPasteInEveryCaseAndReportInTheStatusLabel) {
+  Rig r(u"6094");
+  r.SkipFirstData();
+  // Step 3 is counted but absent: an empty marker is a text step with empty text.
+  r.Set(1, 1, u"分割", {u"*図面番号", u"*"});
+  r.table.Entry(1, 1).count = 3;
+  r.Receive({0x00});
+  const std::string paste = "mouse 8\nmouse 16\nkey 80 down\nkey 80 up\n";
+  EXPECT_EQ(r.t.Take(), "clip 図面番号\n" + paste + "clip \n" + paste + "clip \n" + paste);
+  EXPECT_EQ(r.link.StatusLabel(), u"");
+  EXPECT_FALSE(r.link.Holding());  // split mode concerns key steps only
+
+  const std::pair<Clipboard::Result, std::u16string> failures[] = {
+      {Clipboard::Result::kUnlockFailed, u"メモリのロック解除に失敗。"},
+      {Clipboard::Result::kOpenFailed, u"クリップボードのオープンに失敗。"},
+      {Clipboard::Result::kCloseFailed, u"クリップボードのクローズに失敗。"},
+      {Clipboard::Result::kOk, u"図面"},
+  };
+  r.Set(1, 1, u"結合", {u"*図面"});
+  for (const auto& [result, label] : failures) {
+    r.clipboard.result = result;
+    r.Receive({0x00});
+    EXPECT_EQ(r.t.Take(), "clip 図面\n" + paste);
+    EXPECT_EQ(r.link.StatusLabel(), label);
+  }
+}
+
+TEST(DeviceLinkPlayback, UnknownAndEmptyTokensSendNothing) {
+  Rig r(u"X8000");
+  r.SkipFirstData();
+  // Nothing of an earlier token is repeated for a name the tables lack.
+  r.Set(1, 1, u"結合", {u"#Shift+Foo+A", u"#", u"#+", u"#A+", u"#shift", u"#Ctrl++B"});
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(),
+            "key 16 down\nkey 65 down\nkey 65 up\nkey 16 up\n"
+            "key 65 down\nkey 65 up\n"
+            "key 17 down\nkey 66 down\nkey 66 up\nkey 17 up\n");
+  // A split step of nothing but unknown names holds nothing, yet still marks the key.
+  r.Set(1, 2, u"分割", {u"#Bogus"});
+  r.Receive({0x1B, 0x22});
+  EXPECT_EQ(r.t.Take(), "port " + kHold29Key2 + "\n");
+  EXPECT_EQ(r.link.HeldCount(), 0);
+  r.Receive({0x1B, 0x22});
+  EXPECT_EQ(r.t.Take(), "port 1B 13 1B 12 20 " + kLit29 + "\n");
+}
+
+std::string Presses(int n, int vk, const char* dir) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += "key " + std::to_string(vk) + " " + dir + "\n";
+  return out;
+}
+
+TEST(DeviceLinkPlayback, CountsTokensAndHeldKeysAreBounded) {
+  Rig r(u"X8000");
+  r.SkipFirstData();
+
+  // Counts above 60 play the 60 steps the table holds; negative counts play nothing.
+  KeyEntry& e = r.table.Entry(1, 1);
+  e.mode = u"結合";
+  for (int s = 1; s <= kMaxSteps; ++s) {
+    e.marker[static_cast<size_t>(s)] = u"#";
+    e.body[static_cast<size_t>(s)] = u"A";
+  }
+  e.count = 32767;
+  r.Receive({0x1B, 0x21});
+  std::string sixty;
+  for (int i = 0; i < 60; ++i) sixty += "key 65 down\nkey 65 up\n";
+  EXPECT_EQ(r.t.Take(), sixty);
+  e.count = -1;
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "");
+
+  // A step presses at most 50 tokens. "1" is 49; 51 tokens, the last "2" beyond the limit.
+  std::u16string step = u"#";
+  for (int i = 0; i < 50; ++i) step += u"1+";
+  step += u"2";
+  r.Set(1, 2, u"結合", {step});
+  r.Receive({0x1B, 0x22});
+  EXPECT_EQ(r.t.Take(), Presses(50, 49, "down") + Presses(50, 49, "up"));
+
+  // The held list keeps 60; what does not fit is let go at once, so nothing stays down.
+  std::u16string fifty = u"#";
+  for (int i = 0; i < 49; ++i) fifty += u"1+";
+  fifty += u"1";
+  std::u16string fifty_b = fifty;
+  for (auto& c : fifty_b) c = c == u'1' ? u'3' : c;
+  r.Set(1, 3, u"分割", {fifty, fifty_b});
+  r.Receive({0x1B, 0x23});
+  const std::string hold3 =
+      "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 FB FF FF FF 1B "
+      "11\n";
+  EXPECT_EQ(r.t.Take(), Presses(50, 49, "down") + hold3 + Presses(50, 51, "down") +
+                            Presses(40, 51, "up") + hold3);
+  EXPECT_EQ(r.link.HeldCount(), 60);
+  r.link.KeyUpIn();
+  EXPECT_EQ(r.t.Take(), Presses(10, 51, "up") + Presses(50, 49, "up"));
+}
+
+TEST(DeviceLinkReceive, FirstDataIsConsumedWithoutAKey) {
+  for (const ModelCase& m : kModels) {
+    Rig r(m.model);
+    r.Set(1, 2, u"結合", {u"#A"});
+    EXPECT_FALSE(r.link.FirstDataSeen());
+    r.Receive({});  // an empty read is no data
+    EXPECT_FALSE(r.link.FirstDataSeen());
+    r.Receive(m.key2);
+    EXPECT_TRUE(r.link.FirstDataSeen());
+    EXPECT_EQ(r.t.Take(), "");
+    EXPECT_EQ(r.fk_model, m.model);  // a configured model is kept
+    r.Receive(m.key2);
+    EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\n");
+  }
+}
+
+TEST(DeviceLinkReceive, FirstDataNamesAnUnknownModel) {
+  auto detect = [](std::string data) {
+    Rig r(u"");
+    r.link.OnReceive(std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
+    // Data of 3..31 characters is read again after 50 ms, up to 99 reads in all.
+    for (int i = 0; i < 200 && r.link.Receiving(); ++i) r.link.OnTimer(TimerId::kGather);
+    return std::string(r.fk_model.begin(), r.fk_model.end());
+  };
+  EXPECT_EQ(detect("\x03"), "6094");
+  EXPECT_EQ(detect("\x03\x01\x02\x03"), "6094");
+  EXPECT_EQ(detect("0123456789~0123456789012345678901"), "48G9995");
+  EXPECT_EQ(detect("0123456789~"), "48G9995");
+  EXPECT_EQ(detect("0123456789-0123456789012345678901"), "X8000");
+  EXPECT_EQ(detect("\xA0"), "X8000");
+  // Too short to hold an 11th character: not a 48G9995.
+  EXPECT_EQ(detect("ABCDE"), "X8000");
+  EXPECT_EQ(detect("~~~~~~~~~~"), "X8000");
+  EXPECT_EQ(detect("\x1B\x21"), "");
+  EXPECT_EQ(detect("\x01\x02\x03\x04"), "");
+}
+
+TEST(DeviceLinkReceive, FirstDataGathersOverReadsFiftyMillisecondsApart) {
+  Rig r(u"");
+  r.Set(1, 1, u"結合", {u"#A"});
+  r.Receive({'0', '1', '2', '3', '4'});
+  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+  EXPECT_TRUE(r.link.Receiving());
+  EXPECT_FALSE(r.link.FirstDataSeen());
+  // More data, a key code among it, joins the first data; the next read sees it all.
+  r.Receive({'5', '6', '7', '8', '9', '~', 0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "");
+  r.link.OnTimer(TimerId::kGather);
+  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+  r.Receive(
+      {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5', '6', '7'});
+  r.link.OnTimer(TimerId::kGather);  // 31 characters: still reading
+  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+  r.Receive({'8'});
+  r.link.OnTimer(TimerId::kGather);  // 32: done
+  EXPECT_EQ(r.t.Take(), "");
+  EXPECT_FALSE(r.link.Receiving());
+  EXPECT_EQ(r.fk_model, u"48G9995");
+  r.Receive({0x1B, 0x21});
+  EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\n");
+
+  // 99 reads at most: the first, then 98 after a wait each.
+  Rig slow(u"X8000");
+  slow.Receive({'a', 'b', 'c'});
+  int waits = 0;
+  while (slow.link.Receiving()) {
+    slow.link.OnTimer(TimerId::kGather);
+    ++waits;
+  }
+  EXPECT_EQ(waits, 98);
+  EXPECT_TRUE(slow.link.FirstDataSeen());
+}
+
+TEST(DeviceLinkReceive, KeyCodesAreAStream) {
+  Rig r(u"X8000");
+  r.SkipFirstData();
+  for (int k = 1; k <= 32; ++k)
+    r.Set(1, k, u"結合", {u"#" + std::u16string(1, u'A' + (k - 1) % 26)});
+
+  // Several codes in one event play once each, in order.
+  r.Receive({0x1B, 0x21, 0x1B, 0x40, 0x1B, 0x22});
+  EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\nkey 70 down\nkey 70 up\nkey 66 down\nkey 66 up\n");
+  EXPECT_EQ(r.link.KeyNo(), 2);
+
+  // Bytes that form no code are dropped; a second ESC replaces a waiting one.
+  r.Receive({0x21, 0x1B, 0x41, 0x1B, 0x20, 0x7E, 0x1B, 0x1B, 0x23, 0x00, 0x22});
+  EXPECT_EQ(r.t.Take(), "key 67 down\nkey 67 up\n");
+
+  // An ESC split from its code byte waits for it.
+  r.Receive({0x1B, 0x24, 0x1B});
+  EXPECT_EQ(r.t.Take(), "arm gather 50\nkey 68 down\nkey 68 up\n");
+  EXPECT_TRUE(r.link.Receiving());
+  r.Receive({0x25});
+  EXPECT_EQ(r.t.Take(), "disarm gather\nkey 69 down\nkey 69 up\n");
+  EXPECT_FALSE(r.link.Receiving());
+
+  // A lone ESC whose code byte does not come within 50 ms is dropped.
+  r.Receive({0x1B});
+  r.link.OnTimer(TimerId::kGather);
+  EXPECT_FALSE(r.link.Receiving());
+  r.Receive({0x21});
+  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+
+  // Closing the port drops a waiting ESC.
+  r.Receive({0x1B});
+  r.link.ResetReceive();
+  EXPECT_FALSE(r.link.Receiving());
+  r.Receive({0x21});
+  EXPECT_EQ(r.t.Take(), "arm gather 50\ndisarm gather\n");
+}
+
+TEST(DeviceLinkReceive, The6094SendsOneByteAKey) {
+  Rig r(u"6094");
+  r.SkipFirstData();
+  r.Set(1, 1, u"結合", {u"#A"});
+  r.Set(1, 28, u"結合", {u"#B"});
+  r.Set(1, 32, u"結合", {u"#C"});
+  // 1B is key 28 here, never a prefix; bytes above 1F are dropped.
+  r.Receive({0x00, 0x20, 0x1B, 0x7F, 0xFF, 0x1F});
+  EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\nkey 66 down\nkey 66 up\nkey 67 down\nkey 67 up\n");
+  EXPECT_FALSE(r.link.Receiving());
+}
+
+TEST(DeviceLinkReceive, ClosingThePortEndsFirstDataGathering) {
+  Rig r(u"");
+  r.Receive({'A', 'B', 'C'});
+  r.link.ResetReceive();
+  EXPECT_EQ(r.t.Take(), "arm gather 50\ndisarm gather\n");
+  EXPECT_FALSE(r.link.Receiving());
+  EXPECT_TRUE(r.link.FirstDataSeen());
+  EXPECT_EQ(r.fk_model, u"X8000");
+  // A stale expiry afterwards changes nothing.
+  r.link.OnTimer(TimerId::kGather);
+  EXPECT_EQ(r.t.Take(), "");
+}
+
+}  // namespace
+}  // namespace vantrel::device
