@@ -1,0 +1,149 @@
+// fkl: inspects and rewrites layout (.fkl) and settings files the way the program
+// reads and writes them.
+//
+//   fkl dump FILE                  readable listing of the keys that hold anything
+//   fkl check FILE                 exit 0 when the file reads completely
+//   fkl roundtrip IN OUT           read IN, write it to OUT as the program writes
+//   fkl settings IN [--write OUT]  the seven settings; optionally written to OUT
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/data/layout.h"
+#include "core/data/settings.h"
+#include "tools/common/iconv_codec.h"
+#include "tools/common/posix_files.h"
+
+namespace vantrel {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: fkl dump FILE\n"
+    "       fkl check FILE\n"
+    "       fkl roundtrip IN OUT\n"
+    "       fkl settings IN [--write OUT]\n";
+
+const char* ReasonText(LayoutError e) {
+  switch (e) {
+    case LayoutError::kNone:
+      return "no error";
+    case LayoutError::kCannotOpen:
+      return "cannot open";
+    case LayoutError::kTruncatedRecord:
+      return "truncated record (file ends inside it)";
+    case LayoutError::kCountOutOfRange:
+      return "count out of 16-bit range";
+    case LayoutError::kTooManySteps:
+      return "more than 60 steps";
+  }
+  return "unknown error";
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "fkl: %s\n", message.c_str());
+  return 1;
+}
+
+int ReadFailure(std::string_view file, const LayoutReadResult& r) {
+  if (r.reason == LayoutError::kCannotOpen) return Fail(std::string(file) + ": cannot open");
+  return Fail(std::string(file) + ": line " + std::to_string(r.line) + ": " + ReasonText(r.reason));
+}
+
+// Text shown on one line: control characters as <U+XXXX>, so a stray CR or tab in a
+// label cannot break the listing.
+std::string Show(std::u16string_view text) {
+  std::string out;
+  std::u16string plain;
+  for (char16_t c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      out += ToUtf8(plain);
+      plain.clear();
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "<U+%04X>", static_cast<unsigned>(c));
+      out += buf;
+    } else {
+      plain += c;
+    }
+  }
+  return out + ToUtf8(plain);
+}
+
+bool HoldsAnything(const KeyEntry& e) {
+  if (!e.label.empty() || e.count != 0 || !e.mode.empty()) return true;
+  for (int s = 1; s <= kMaxSteps; ++s)
+    if (!e.marker[s].empty() || !e.body[s].empty()) return true;
+  return false;
+}
+
+void Dump(const AssignmentTable& t) {
+  static const char* const kMouse[] = {"", "none", "left", "middle", "right"};
+  for (int m = 1; m <= kMouseStates; ++m) {
+    for (int k = 1; k <= kKeys; ++k) {
+      const KeyEntry& e = t.Entry(m, k);
+      if (!HoldsAnything(e)) continue;
+      std::printf("mouse %d (%s) key %d\n", m, kMouse[m], k);
+      std::printf("  label: %s\n", Show(e.label).c_str());
+      std::printf("  count: %d\n", e.count);
+      std::printf("  mode: %s\n", Show(e.mode).c_str());
+      int last = 0;
+      for (int s = 1; s <= kMaxSteps; ++s)
+        if (!e.marker[s].empty() || !e.body[s].empty()) last = s;
+      for (int s = 1; s <= last; ++s)
+        std::printf("  step %d: marker \"%s\" body \"%s\"\n", s, Show(e.marker[s]).c_str(),
+                    Show(e.body[s]).c_str());
+    }
+  }
+}
+
+int Run(const std::vector<std::string>& args) {
+  const IconvCodec codec;
+  const PosixFiles fs;
+  if (args.size() == 2 && (args[0] == "dump" || args[0] == "check")) {
+    AssignmentTable table;
+    const LayoutReadResult r = LoadLayoutFile(fs, FromUtf8(args[1]), codec, table);
+    if (args[0] == "dump") Dump(table);
+    if (r.failed()) return ReadFailure(args[1], r);
+    if (args[0] == "check") std::printf("%s: ok, %d records\n", args[1].c_str(), r.records);
+    return 0;
+  }
+  if (args.size() == 3 && args[0] == "roundtrip") {
+    AssignmentTable table;
+    const LayoutReadResult r = LoadLayoutFile(fs, FromUtf8(args[1]), codec, table);
+    if (r.failed()) return ReadFailure(args[1], r);
+    if (!SaveLayoutFile(fs, FromUtf8(args[2]), codec, table))
+      return Fail(args[2] + ": cannot write");
+    return 0;
+  }
+  if ((args.size() == 2 || (args.size() == 4 && args[2] == "--write")) && args[0] == "settings") {
+    const std::optional<std::string> bytes = fs.ReadAll(FromUtf8(args[1]));
+    if (!bytes) return Fail(args[1] + ": cannot open");
+    Settings s;
+    ReadSettings(*bytes, codec, s);
+    std::printf(
+        "FkNameT=%s\nForm2Top=%d\nForm2Left=%d\nFileOn=%d\nTimer1On=%d\nComS=%d\n"
+        "FkModel=%s\n",
+        Show(s.FkNameT).c_str(), s.Form2Top, s.Form2Left, s.FileOn, s.Timer1On, s.ComS,
+        Show(s.FkModel).c_str());
+    if (args.size() == 4 && !fs.ReplaceAtomically(FromUtf8(args[3]), WriteSettings(s, codec)))
+      return Fail(args[3] + ": cannot write");
+    return 0;
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+}  // namespace vantrel
+
+int main(int argc, char** argv) {
+  try {
+    return vantrel::Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "fkl: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "fkl: unexpected error\n");
+  }
+  return 1;
+}
