@@ -4,8 +4,9 @@
 Each icon holds a 32x32 and a 16x16 image, 4 bits per pixel in the standard
 16-colour palette, with an AND mask: a dark blue frame around a panel of three
 by three grey keys, each key with a yellow lamp. The idle panel is white, the
-active panel green. Run it again after changing the drawing; the output is
-byte-for-byte reproducible.
+active panel green. The 32x32 images are also written as help/idle.bmp and
+help/active.bmp, so that the help shows the icons it describes. Run it again
+after changing the drawing; the output is byte-for-byte reproducible.
 """
 
 import os
@@ -59,15 +60,16 @@ def draw(size, panel):
     return px
 
 
-def image_bytes(px):
+def image_bytes(px, with_mask=True):
     size = len(px)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    height = size * 2 if with_mask else size  # an icon's height counts the mask too
+    header = struct.pack("<IiiHHIIiiII", 40, size, height, 1, 4, 0, 0, 0, 0, 16, 0)
     palette = b"".join(struct.pack("<BBBB", b, gr, r, 0) for r, gr, b in PALETTE)
     xor_stride = ((size * 4 + 31) // 32) * 4
     and_stride = ((size + 31) // 32) * 4
     xor, mask = bytearray(), bytearray()
     for y in reversed(range(size)):  # bottom-up rows
-        row = px[y]
+        row = px[y] if with_mask else [WHITE if c is TRANSPARENT else c for c in px[y]]
         line = bytearray(xor_stride)
         bits = bytearray(and_stride)
         for x, c in enumerate(row):
@@ -77,7 +79,12 @@ def image_bytes(px):
                 bits[x // 8] |= 0x80 >> (x % 8)
         xor += line
         mask += bits
-    return header + palette + bytes(xor) + bytes(mask)
+    return header + palette + bytes(xor) + (bytes(mask) if with_mask else b"")
+
+
+def bitmap_file_bytes(px):
+    dib = image_bytes(px, with_mask=False)
+    return struct.pack("<2sIHHI", b"BM", 14 + len(dib), 0, 0, 14 + 40 + 16 * 4) + dib
 
 
 def icon_bytes(panel):
@@ -92,9 +99,12 @@ def icon_bytes(panel):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    for name, panel in (("idle.ico", WHITE), ("active.ico", GREEN)):
-        with open(os.path.join(here, name), "wb") as f:
+    help_dir = os.path.join(here, "..", "..", "help")
+    for name, panel in (("idle", WHITE), ("active", GREEN)):
+        with open(os.path.join(here, name + ".ico"), "wb") as f:
             f.write(icon_bytes(panel))
+        with open(os.path.join(help_dir, name + ".bmp"), "wb") as f:
+            f.write(bitmap_file_bytes(draw(32, panel)))
 
 
 if __name__ == "__main__":
