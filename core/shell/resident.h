@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/data/files.h"
@@ -18,13 +19,24 @@
 
 namespace vantrel::shell {
 
-enum class TrayIcon { kIdle, kActive };            // PIC: white panel, PIC1: green panel
+enum class TrayIcon { kIdle, kActive };  // PIC: white panel, PIC1: green panel
 enum class TrayMode { kAdd = 0, kModify = 1, kDelete = 2 };
 
 inline constexpr std::u16string_view kTipStartup = u"Quillbox";
 inline constexpr std::u16string_view kTipChanged = u"アイコン変更";
 inline constexpr std::u16string_view kSecondInstanceText = u"Vantrel が既に起動しています";
 inline constexpr std::u16string_view kProgramName = u"Vantrel";
+
+// Timer1 ticks once a second while the hand-over is on; a missing port is retried
+// at the same pace.
+inline constexpr int kHandOverInterval = 1000;
+inline constexpr int kReconnectInterval = 1000;
+inline constexpr int kStartupBufferSize = 2048;
+inline constexpr int kReopenBufferSize = 1024;
+
+// The shell's own retry timer for a port that is missing or was lost. It shares the
+// host's timer service with the device link, which never sees it.
+inline constexpr device::TimerId kReconnect{4};
 
 // Everything the shell asks of the operating system beyond the device.
 class ShellPlatform {
@@ -33,7 +45,7 @@ class ShellPlatform {
   // Single instance: true when another copy already holds the named mutex
   // "Test Mutex"; otherwise creates it and keeps it for the life of the process.
   virtual bool AnotherInstanceRunning() = 0;
-  virtual void ShowSecondInstanceMessage() = 0;  // OK only, no icon, caption "Vantrel"
+  virtual void ShowSecondInstanceMessage() = 0;   // OK only, no icon, caption "Vantrel"
   virtual std::u16string CurrentDirectory() = 0;  // without the trailing "\"
   // "*.fkl" in dir (ends with "\"): ordinary files in file-system order, names only.
   virtual std::vector<std::u16string> ListLayouts(std::u16string_view dir) = 0;
@@ -46,13 +58,118 @@ class ShellPlatform {
   virtual void Balloon(std::u16string_view title, std::u16string_view text) = 0;
   // A blocking message box for a failure the user must know about.
   virtual void ShowError(std::u16string_view text) = 0;
-  virtual void SetCurrentLayoutCaption(std::u16string_view caption) = 0;  // File0
+  virtual void SetCurrentLayoutCaption(std::u16string_view caption) = 0;              // File0
   virtual void SetRecentCaptions(const std::array<std::u16string, 5>& captions) = 0;  // File1..5
   virtual void OpenHelp() = 0;  // "Vantrel.chm"
   // Shows the editor modally; returns when it closes.
   virtual void RunEditor() = 0;
   // Ends the process's message loop (after shut-down has run).
   virtual void Quit() = 0;
+};
+
+// The display name of a layout path: scanning from the start, a "\" empties the
+// name and a "." ends it (so C:\cad.old\plate.fkl gives "cad", as it always did).
+std::u16string LayoutName(std::u16string_view path);
+// The caption of a recent-layout entry: the file name up to its first ".".
+std::u16string RecentCaption(std::u16string_view file_name);
+// True when the title begins with one of the CAD program's window-title prefixes.
+bool IsHandOverTitle(std::u16string_view title);
+// The tray callback: which mouse message over the icon opens the pop-up menu.
+bool TrayMessageOpensMenu(std::uint32_t mouse_message);
+
+// The balloon texts while the device port is unavailable (port number filled in).
+std::u16string PortUnavailableText(int com_port);
+std::u16string PortLostText(int com_port);
+std::u16string SettingsNotSavedText(std::u16string_view path);
+
+class Resident {
+ public:
+  Resident(ShellPlatform& platform, device::SerialControl& port, device::InputSink& input,
+           device::MouseButtons& mouse, device::Clipboard& clipboard, device::Timers& timers,
+           const FileSystem& files, const TextCodec& codec);
+  Resident(const Resident&) = delete;
+  Resident& operator=(const Resident&) = delete;
+
+  // The main window was created: every start-up step, or the second-instance path.
+  void Start();
+  // The main window is asked to close, for whatever reason. Runs once; a second
+  // instance ends without touching anything.
+  void Shutdown();
+
+  // Events of the serial layer: data waiting, and the port gone from under us.
+  void OnComm();
+  void OnPortLost();
+  // A one-shot timer expired (Timer1 = kHandOver, Timer2 = kRefresh, kGather, kReconnect).
+  void OnTimer(device::TimerId id);
+
+  // Pop-up menu commands.
+  void ChooseRecent(int entry);  // File1..File5
+  void Editor();
+  void Help();
+  void Exit();
+  // The shell's notification area was rebuilt (Explorer restarted): add the icon again.
+  void TrayRecreated();
+
+  // Releases whatever split mode still holds down.
+  void KeyUpIn();
+
+  // Configures the serial control for the current ComS and FkModel and opens it.
+  bool OpenDevicePort(int in_buffer_size);
+
+  Settings& settings() { return settings_; }
+  AssignmentTable& table() { return table_; }
+  device::DeviceLink& link() { return link_; }
+  const std::u16string& WorkDir() const { return work_dir_; }
+  bool FileLoaded() const { return file_loaded_ != 0; }
+  bool PortHeld() const { return port_held_ != 0; }
+  bool AlreadyRunning() const { return already_running_ != 0; }
+  bool Outage() const { return outage_; }
+
+ private:
+  void TakeWorkDir();
+  std::u16string SettingsPath() const { return work_dir_ + std::u16string(kSettingsFileName); }
+  void DataDell();
+  void LoadLayout();  // DataIn for FkNameT, then FileLoaded = 1
+  void BuildRecent();
+  void Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode);
+  void HandOverTick();
+  void ResumeHandOver();
+  // Lamps off and port closed, when it is open.
+  void ReleasePort();
+  // Opens the port the shell wants; on failure the outage starts (or goes on).
+  bool TakePort(int in_buffer_size);
+  void StartOutage(bool lost);
+  void Reconnect();
+  // After the link wrote (a refresh reopens the port): notice a port that is gone.
+  void CheckPortStillOpen(bool was_open);
+
+  ShellPlatform& platform_;
+  device::SerialControl& port_;
+  device::Timers& timers_;
+  const FileSystem& files_;
+  const TextCodec& codec_;
+
+  Settings settings_;
+  AssignmentTable table_;
+  device::DeviceLink link_;
+
+  std::u16string work_dir_;
+  std::int16_t file_loaded_ = 0;
+  // 1 while the shell wants the device port: always, except while it is handed over
+  // to the CAD program. Whether it is open now is the serial control's PortOpen().
+  std::int16_t port_held_ = 0;
+  std::int16_t already_running_ = 0;
+  std::array<std::u16string, 5> recent_;
+  TrayIcon tray_icon_ = TrayIcon::kIdle;
+  std::u16string tray_tip_;
+  bool tray_added_ = false;
+
+  bool started_ = false;
+  bool shut_down_ = false;
+  bool editor_open_ = false;
+  bool in_tick_ = false;
+  // The port is wanted but cannot be opened; the user has been told once.
+  bool outage_ = false;
 };
 
 }  // namespace vantrel::shell

@@ -1,0 +1,335 @@
+#include "core/shell/resident.h"
+
+#include <algorithm>
+
+#include "core/data/layout.h"
+
+namespace vantrel::shell {
+
+namespace {
+
+using device::TimerId;
+
+constexpr std::u16string_view kHandOverPrefixes[] = {u"Helix Drafting", u"MC/W", u"MICRO CADAM/W"};
+constexpr std::uint32_t kRightButtonDown = 0x204;  // WM_RBUTTONDOWN
+
+std::u16string Decimal(int n) {
+  std::u16string out;
+  for (char c : std::to_string(n)) out.push_back(static_cast<char16_t>(c));
+  return out;
+}
+
+std::u16string PortName(int com_port) {
+  return u"COM" + Decimal(com_port);
+}
+
+}  // namespace
+
+std::u16string LayoutName(std::u16string_view path) {
+  std::u16string name;
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      name.clear();
+    } else if (c == u'.') {
+      break;
+    } else {
+      name.push_back(c);
+    }
+  }
+  return name;
+}
+
+std::u16string RecentCaption(std::u16string_view file_name) {
+  return std::u16string(file_name.substr(0, file_name.find(u'.')));
+}
+
+bool IsHandOverTitle(std::u16string_view title) {
+  return std::any_of(std::begin(kHandOverPrefixes), std::end(kHandOverPrefixes),
+                     [&](std::u16string_view prefix) { return title.starts_with(prefix); });
+}
+
+bool TrayMessageOpensMenu(std::uint32_t mouse_message) {
+  return mouse_message == kRightButtonDown;
+}
+
+std::u16string PortUnavailableText(int com_port) {
+  return PortName(com_port) + u" を開けません。FK キーボードの接続を待っています。";
+}
+
+std::u16string PortLostText(int com_port) {
+  return PortName(com_port) + u" との接続が切れました。FK キーボードの接続を待っています。";
+}
+
+std::u16string SettingsNotSavedText(std::u16string_view path) {
+  return u"設定ファイル " + std::u16string(path) + u" を保存できませんでした。";
+}
+
+Resident::Resident(ShellPlatform& platform, device::SerialControl& port, device::InputSink& input,
+                   device::MouseButtons& mouse, device::Clipboard& clipboard,
+                   device::Timers& timers, const FileSystem& files, const TextCodec& codec)
+    : platform_(platform),
+      port_(port),
+      timers_(timers),
+      files_(files),
+      codec_(codec),
+      link_(table_, settings_.FkModel, port, input, mouse, clipboard, timers) {}
+
+void Resident::Start() {
+  if (started_) return;
+  started_ = true;
+  settings_.ComS = 1;
+  timers_.Disarm(TimerId::kHandOver);
+  if (platform_.AnotherInstanceRunning()) {
+    already_running_ = 1;
+    platform_.ShowSecondInstanceMessage();
+    Shutdown();
+    return;
+  }
+  TakeWorkDir();
+  const std::u16string settings_path = SettingsPath();
+  if (files_.FileExists(settings_path)) {
+    if (auto bytes = files_.ReadAll(settings_path)) ReadSettings(*bytes, codec_, settings_);
+  }
+  if (settings_.Timer1On == 1) timers_.Arm(TimerId::kHandOver, kHandOverInterval);
+  if (settings_.FileOn != 0 && files_.FileExists(settings_.FkNameT)) LoadLayout();
+  platform_.SetCurrentLayoutCaption(u"");
+  Tray(file_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup, TrayMode::kAdd);
+  if (file_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
+  port_held_ = 1;
+  const bool open = TakePort(kStartupBufferSize);
+  BuildRecent();
+  // A port that is missing now gets the sequence when it appears (Reconnect).
+  if (open) {
+    link_.SendStartupSequence();
+    link_.ArmRefresh();
+  }
+}
+
+void Resident::Shutdown() {
+  if (shut_down_) return;
+  shut_down_ = true;
+  if (!started_ || already_running_) {
+    platform_.Quit();
+    return;
+  }
+  // Nothing may fire while an error box below runs its own message loop.
+  for (TimerId id : {TimerId::kHandOver, TimerId::kRefresh, TimerId::kGather, kReconnect}) {
+    timers_.Disarm(id);
+  }
+  // Whatever way the program ends, no key stays down.
+  link_.KeyUpIn();
+  const std::u16string settings_path = SettingsPath();
+  const bool saved = files_.ReplaceAtomically(settings_path, WriteSettings(settings_, codec_));
+  if (port_held_ == 1) ReleasePort();
+  if (tray_added_) Tray(tray_icon_, tray_tip_, TrayMode::kDelete);
+  // Told last, so the device and the tray are free while the box waits.
+  if (!saved) platform_.ShowError(SettingsNotSavedText(settings_path));
+  platform_.Quit();
+}
+
+void Resident::OnComm() {
+  if (shut_down_ || !started_ || !port_.PortOpen()) return;
+  timers_.Disarm(TimerId::kHandOver);
+  const std::vector<std::uint8_t> bytes = port_.Input();
+  link_.OnReceive(bytes);
+  CheckPortStillOpen(true);
+  ResumeHandOver();
+}
+
+void Resident::OnPortLost() {
+  if (shut_down_ || !started_ || editor_open_ || port_held_ != 1 || outage_) return;
+  if (port_.PortOpen()) port_.SetPortOpen(false);
+  link_.ResetReceive();
+  // The device that would release the held keys with its next press is gone.
+  link_.KeyUpIn();
+  StartOutage(true);
+}
+
+void Resident::OnTimer(TimerId id) {
+  if (shut_down_ || !started_) return;
+  if (id == TimerId::kHandOver) {
+    HandOverTick();
+  } else if (id == TimerId::kRefresh) {
+    // A refresh armed before the port was handed over or lost must not reopen it.
+    if (!port_.PortOpen()) return;
+    link_.OnTimer(id);
+    CheckPortStillOpen(true);
+  } else if (id == TimerId::kGather) {
+    const bool was_open = port_.PortOpen();
+    link_.OnTimer(id);
+    CheckPortStillOpen(was_open);
+    ResumeHandOver();
+  } else if (id == kReconnect) {
+    Reconnect();
+  }
+}
+
+void Resident::ChooseRecent(int entry) {
+  if (shut_down_ || !started_ || entry < 1 || entry > static_cast<int>(recent_.size())) return;
+  link_.KeyUpIn();
+  link_.ArmRefresh();
+  TakeWorkDir();
+  const std::u16string caption = recent_[entry - 1];
+  settings_.FkNameT = work_dir_ + caption + u".fkl";
+  if (!files_.FileExists(settings_.FkNameT)) return;
+  platform_.SetCurrentLayoutCaption(caption);
+  DataDell();
+  LoadLayout();
+  Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
+}
+
+void Resident::Editor() {
+  if (shut_down_ || !started_ || editor_open_) return;
+  link_.KeyUpIn();
+  timers_.Disarm(TimerId::kHandOver);
+  timers_.Disarm(kReconnect);
+  editor_open_ = true;
+  ReleasePort();
+  platform_.RunEditor();
+  editor_open_ = false;
+  if (shut_down_) return;
+  if (file_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
+  port_held_ = 1;
+  const bool open = TakePort(kReopenBufferSize);
+  if (file_loaded_) {
+    Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
+    if (open) link_.ArmRefresh();
+  } else {
+    Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
+  }
+  ResumeHandOver();
+}
+
+void Resident::Help() {
+  if (!shut_down_) platform_.OpenHelp();
+}
+
+void Resident::Exit() {
+  link_.KeyUpIn();
+  Shutdown();
+}
+
+void Resident::TrayRecreated() {
+  if (tray_added_ && !shut_down_) platform_.SetTray(tray_icon_, tray_tip_, TrayMode::kAdd);
+}
+
+void Resident::KeyUpIn() {
+  link_.KeyUpIn();
+}
+
+bool Resident::OpenDevicePort(int in_buffer_size) {
+  const bool is_6094 = settings_.FkModel == u"6094";
+  // The line settings only take effect at an opening.
+  if (port_.PortOpen()) port_.SetPortOpen(false);
+  port_.SetCommPort(settings_.ComS);
+  port_.SetSettings(is_6094 ? "9600,o,8,1" : "9600,n,8,1");
+  port_.SetInBufferSize(in_buffer_size);
+  port_.SetRThreshold(1);
+  port_.SetInputLen(0);
+  port_.SetNullDiscard(!is_6094);
+  return port_.SetPortOpen(true);
+}
+
+void Resident::TakeWorkDir() {
+  work_dir_ = platform_.CurrentDirectory();
+  // A drive's root already ends with its separator.
+  if (work_dir_.empty() || work_dir_.back() != u'\\') work_dir_.push_back(u'\\');
+}
+
+void Resident::DataDell() {
+  table_.Clear();
+  file_loaded_ = 0;
+  link_.ClearStatusLabel();
+}
+
+void Resident::LoadLayout() {
+  // A load abandoned part-way keeps what was read, as a complete load would.
+  LoadLayoutRecords(files_, settings_.FkNameT, codec_, table_);
+  file_loaded_ = 1;
+}
+
+void Resident::BuildRecent() {
+  recent_.fill(u"");
+  const std::vector<std::u16string> names = platform_.ListLayouts(work_dir_);
+  const std::size_t n = std::min(names.size(), recent_.size());
+  for (std::size_t i = 0; i < n; ++i) recent_[i] = RecentCaption(names[i]);
+  platform_.SetRecentCaptions(recent_);
+}
+
+void Resident::Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode) {
+  platform_.SetTray(icon, tip, mode);
+  tray_added_ = mode != TrayMode::kDelete;
+  tray_icon_ = icon;
+  tray_tip_ = tip;
+}
+
+void Resident::HandOverTick() {
+  if (editor_open_ || in_tick_) return;
+  in_tick_ = true;
+  platform_.PumpMessagesOnce();
+  in_tick_ = false;
+  if (shut_down_) return;
+  // A key still arriving keeps the port until it is played; the next tick decides.
+  if (!link_.Receiving()) {
+    if (IsHandOverTitle(platform_.ForegroundTitle())) {
+      Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
+      if (port_held_ == 1) {
+        ReleasePort();
+        timers_.Disarm(kReconnect);
+        port_held_ = 0;
+      }
+    } else if (port_held_ != 1) {
+      if (file_loaded_) Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
+      port_held_ = 1;
+      if (TakePort(kReopenBufferSize)) link_.ArmRefresh();
+    }
+  }
+  ResumeHandOver();
+}
+
+void Resident::ResumeHandOver() {
+  if (shut_down_ || editor_open_ || settings_.Timer1On != 1 || link_.Receiving()) return;
+  timers_.Arm(TimerId::kHandOver, kHandOverInterval);
+}
+
+void Resident::ReleasePort() {
+  if (port_.PortOpen()) {
+    link_.FkOff();
+    port_.SetPortOpen(false);
+  }
+  link_.ResetReceive();
+}
+
+bool Resident::TakePort(int in_buffer_size) {
+  if (OpenDevicePort(in_buffer_size)) {
+    outage_ = false;
+    timers_.Disarm(kReconnect);
+    return true;
+  }
+  StartOutage(false);
+  return false;
+}
+
+void Resident::StartOutage(bool lost) {
+  if (!outage_) {
+    outage_ = true;
+    platform_.Balloon(kProgramName,
+                      lost ? PortLostText(settings_.ComS) : PortUnavailableText(settings_.ComS));
+  }
+  timers_.Arm(kReconnect, kReconnectInterval);
+}
+
+void Resident::Reconnect() {
+  if (editor_open_ || port_held_ != 1 || port_.PortOpen()) return;
+  // The device may have been unplugged or never set up: start it as at start-up.
+  if (TakePort(kReopenBufferSize)) {
+    link_.SendStartupSequence();
+    link_.ArmRefresh();
+  }
+}
+
+void Resident::CheckPortStillOpen(bool was_open) {
+  if (was_open && !port_.PortOpen()) OnPortLost();
+}
+
+}  // namespace vantrel::shell

@@ -1,0 +1,150 @@
+// The tray icon's callback, the pop-up menu's commands and the recent layouts.
+#include <gtest/gtest.h>
+
+#include "shell/rig.h"
+
+namespace vantrel::shell::testing {
+namespace {
+
+using device::TimerId;
+
+TEST(Tray, OnlyARightButtonPressOpensTheMenu) {
+  EXPECT_TRUE(TrayMessageOpensMenu(0x204));
+  for (std::uint32_t m : {0x200u, 0x201u, 0x202u, 0x203u, 0x205u, 0x206u, 0x207u, 0x209u}) {
+    EXPECT_FALSE(TrayMessageOpensMenu(m)) << m;
+  }
+}
+
+TEST(Tray, LayoutNameKeepsTheFileNameUpToTheFirstDot) {
+  EXPECT_EQ(LayoutName(u"C:\\work\\plate.fkl"), u"plate");
+  EXPECT_EQ(LayoutName(u"C:\\cad.old\\plate.fkl"), u"cad");
+  EXPECT_EQ(LayoutName(u"D:\\fk\\部品図"), u"部品図");
+  EXPECT_EQ(LayoutName(u""), u"");
+  EXPECT_EQ(RecentCaption(u"plate.old.fkl"), u"plate");
+}
+
+TEST(Tray, ARebuiltNotificationAreaGetsTheCurrentIconAgain) {
+  Rig rig;
+  rig.Put(u"C:\\work\\b.fkl", u"");
+  rig.platform.layouts = {u"b.fkl"};
+  rig.r().Start();
+  rig.r().ChooseRecent(1);
+  rig.t.Take();
+  rig.r().TrayRecreated();
+  EXPECT_EQ(rig.t.Take(), "tray add active アイコン変更\n");
+}
+
+TEST(Recent, TheFirstFiveLayoutsInListingOrderWithoutExtensions) {
+  Rig rig;
+  rig.platform.layouts = {u"b.fkl", u"a.fkl", u"c.fkl", u"d.fkl", u"e.fkl", u"f.fkl"};
+  rig.r().Start();
+  EXPECT_NE(rig.t.Take().find("recent [b] [a] [c] [d] [e]\n"), std::string::npos);
+}
+
+TEST(Recent, ChoosingAnEntryLoadsItsFileAndShowsTheActiveIcon) {
+  Rig rig;
+  rig.platform.layouts = {u"x.fkl", u"plate.old.fkl"};
+  rig.PutLayout(u"C:\\work\\plate.fkl", u"新", u"B");
+  rig.r().Start();
+  rig.r().table().KeyLabel(2, 5) = u"古い";
+  rig.t.Take();
+  rig.r().ChooseRecent(2);
+  EXPECT_EQ(rig.t.Take(), "File0=plate\ntray modify active アイコン変更\n");
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.fkl");
+  EXPECT_TRUE(rig.r().FileLoaded());
+  EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"新");
+  EXPECT_EQ(rig.r().table().KeyLabel(2, 5), u"");  // cleared before the load
+  EXPECT_EQ(rig.timers.In(TimerId::kRefresh), 500);
+}
+
+TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPath) {
+  Rig rig;
+  rig.platform.layouts = {u"gone.fkl"};
+  rig.r().Start();
+  rig.r().table().KeyLabel(1, 1) = u"そのまま";
+  rig.Advance(500);
+  rig.t.Take();
+  rig.platform.cwd = u"C:\\other";  // the editor's file dialogs may have moved it
+  rig.r().ChooseRecent(1);
+  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\other\\gone.fkl");
+  EXPECT_EQ(rig.r().WorkDir(), u"C:\\other\\");
+  EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"そのまま");
+  EXPECT_FALSE(rig.r().FileLoaded());
+  // The lamps are refreshed all the same.
+  rig.Advance(500);
+  EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
+  rig.r().ChooseRecent(5);  // an empty entry
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\other\\.fkl");
+}
+
+TEST(Recent, ChoosingReleasesHeldKeysFirst) {
+  Rig rig;
+  rig.PutSettings(u"FkNameT=C:\\work\\s.fkl *\r\nFileOn=1 *\r\nFkModel=X8000 *\r\n");
+  rig.Put(u"C:\\work\\s.fkl", u"\r\n1\r\n分割,#Ctrl\r\n");
+  rig.platform.layouts = {u"s.fkl"};
+  rig.r().Start();
+  rig.Receive({0x1B, 0x21});
+  rig.Receive({0x1B, 0x21});
+  rig.t.Take();
+  rig.r().ChooseRecent(1);
+  EXPECT_EQ(rig.t.Take().rfind("key 17 up\nFile0=s\n", 0), 0u);
+}
+
+TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
+  Rig rig;
+  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\n");
+  rig.PutLayout(u"C:\\work\\a.fkl", u"", u"A");
+  rig.r().Start();
+  rig.Advance(500);
+  rig.t.Take();
+  rig.platform.editor = [&] {
+    EXPECT_FALSE(rig.serial.open);
+    EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+    rig.Advance(5000);  // the main window's timers stay quiet meanwhile
+    rig.r().settings().ComS = 4;
+    rig.r().settings().FkModel = u"6094";
+    rig.r().settings().FkNameT = u"C:\\fk\\new.fkl";
+  };
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), std::string(kX8000LampsOff) + "\nclose\neditor\nFile0=new\n" +
+                              OpenLines(4, 1024, "9600,o,8,1", false) +
+                              "tray modify active アイコン変更\n");
+  EXPECT_EQ(rig.timers.In(TimerId::kRefresh), 500);
+  EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
+}
+
+TEST(Editor, WithNoLayoutLoadedShowsTheIdleIconAndLeavesTheLampsUntilAKey) {
+  Rig rig;
+  rig.r().Start();
+  rig.Advance(500);
+  rig.t.Take();
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), std::string(kX8000LampsOff) + "\nclose\neditor\n" + OpenLines(1, 1024) +
+                              "tray modify idle アイコン変更\n");
+  EXPECT_FALSE(rig.timers.Armed(TimerId::kRefresh));
+  EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+}
+
+TEST(Editor, WhileHandedOverTheLampsAreLeftAlone) {
+  Rig rig;
+  rig.PutSettings(u"Timer1On=1 *\r\n");
+  rig.r().Start();
+  rig.platform.title = u"Helix Drafting";
+  rig.Advance(1000);
+  rig.t.Take();
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), "editor\n" + OpenLines(1, 1024) + "tray modify idle アイコン変更\n");
+  EXPECT_TRUE(rig.r().PortHeld());
+}
+
+TEST(Help, OpensTheHelpFile) {
+  Rig rig;
+  rig.r().Start();
+  rig.t.Take();
+  rig.r().Help();
+  EXPECT_EQ(rig.t.Take(), "help\n");
+}
+
+}  // namespace
+}  // namespace vantrel::shell::testing

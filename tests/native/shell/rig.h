@@ -1,0 +1,267 @@
+// A Resident wired to fakes that write what it does into one transcript, one event
+// per line: "tray add idle Quillbox", "CommPort=1", "open COM1", "port 06 1B ...",
+// "close", "key 65 down", "balloon ...", "save C:\w\Vantrel.sys", "quit".
+// Timers run on a simulated clock: Advance(ms) fires what falls due, in order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/data/files.h"
+#include "core/device/platform.h"
+#include "core/shell/resident.h"
+#include "tools/common/iconv_codec.h"
+
+namespace vantrel::shell::testing {
+
+inline std::string Hex(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  for (std::uint8_t b : bytes) {
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", b);
+    out += buf;
+  }
+  return out;
+}
+
+struct Transcript {
+  std::string text;
+  void Add(const std::string& line) { text += line + "\n"; }
+  std::string Take() { return std::exchange(text, {}); }
+};
+
+// The serial control: property sets, openings and writes. A port that is not
+// "present" refuses to open; one that goes away closes itself at the next reopen.
+struct FakeSerial : device::SerialControl {
+  explicit FakeSerial(Transcript& t) : t(t) {}
+  void Write(std::span<const std::uint8_t> bytes) override {
+    t.Add((open ? "port " : "WRITE TO CLOSED PORT ") + Hex(bytes));
+  }
+  void Reopen() override {
+    t.Add("reopen");
+    open = present;
+  }
+  void SetCommPort(int n) override {
+    comm_port = n;
+    t.Add("CommPort=" + std::to_string(n));
+  }
+  void SetSettings(std::string_view s) override { t.Add("Settings=" + std::string(s)); }
+  void SetInBufferSize(int n) override { t.Add("InBufferSize=" + std::to_string(n)); }
+  void SetRThreshold(int n) override { t.Add("RThreshold=" + std::to_string(n)); }
+  void SetInputLen(int n) override { t.Add("InputLen=" + std::to_string(n)); }
+  void SetNullDiscard(bool d) override { t.Add(std::string("NullDiscard=") + (d ? "1" : "0")); }
+  bool SetPortOpen(bool o) override {
+    if (!o) {
+      if (open) t.Add("close");
+      open = false;
+      return true;
+    }
+    const std::string name = "COM" + std::to_string(comm_port);
+    t.Add((present ? "open " : "open failed ") + name);
+    open = present;
+    return open;
+  }
+  bool PortOpen() const override { return open; }
+  std::vector<std::uint8_t> Input() override { return std::exchange(received, {}); }
+
+  Transcript& t;
+  bool present = true;
+  bool open = false;
+  int comm_port = 0;
+  std::vector<std::uint8_t> received;
+};
+
+struct FakeInput : device::InputSink {
+  explicit FakeInput(Transcript& t) : t(t) {}
+  void Key(std::uint8_t vk, bool up) override {
+    t.Add("key " + std::to_string(vk) + (up ? " up" : " down"));
+  }
+  void Mouse(std::uint32_t flags) override { t.Add("mouse " + std::to_string(flags)); }
+  Transcript& t;
+};
+
+struct NoMouseButtons : device::MouseButtons {
+  bool LeftDown() const override { return false; }
+  bool MiddleDown() const override { return false; }
+  bool RightDown() const override { return false; }
+};
+
+struct FakeClipboard : device::Clipboard {
+  explicit FakeClipboard(Transcript& t) : t(t) {}
+  Result SetText(std::u16string_view text) override {
+    t.Add("clip " + ToUtf8(text));
+    return Result::kOk;
+  }
+  Transcript& t;
+};
+
+// One-shot timers on a simulated clock.
+struct FakeTimers : device::Timers {
+  void Arm(device::TimerId id, int ms) override { due[id] = now + ms; }
+  void Disarm(device::TimerId id) override { due.erase(id); }
+  bool Armed(device::TimerId id) const { return due.count(id) != 0; }
+  // Milliseconds until the timer fires, or -1 when it is not armed.
+  long In(device::TimerId id) const { return Armed(id) ? due.at(id) - now : -1; }
+
+  long now = 0;
+  std::map<device::TimerId, long> due;
+};
+
+struct FakeFiles : FileSystem {
+  explicit FakeFiles(Transcript& t) : t(t) {}
+  std::optional<std::string> ReadAll(std::u16string_view path) const override {
+    ++reads;
+    auto it = files.find(std::u16string(path));
+    if (it == files.end()) return std::nullopt;
+    return it->second;
+  }
+  bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override {
+    if (read_only) {
+      t.Add("save failed " + ToUtf8(path));
+      return false;
+    }
+    t.Add("save " + ToUtf8(path));
+    files[std::u16string(path)] = std::string(bytes);
+    return true;
+  }
+  bool FileExists(std::u16string_view path) const override {
+    return files.count(std::u16string(path)) != 0;
+  }
+
+  Transcript& t;
+  mutable std::map<std::u16string, std::string> files;
+  mutable int reads = 0;
+  bool read_only = false;
+};
+
+inline const char* Name(TrayIcon icon) {
+  return icon == TrayIcon::kIdle ? "idle" : "active";
+}
+inline const char* Name(TrayMode mode) {
+  return mode == TrayMode::kAdd ? "add" : mode == TrayMode::kModify ? "modify" : "delete";
+}
+
+struct FakePlatform : ShellPlatform {
+  explicit FakePlatform(Transcript& t) : t(t) {}
+  bool AnotherInstanceRunning() override { return another_instance; }
+  void ShowSecondInstanceMessage() override { t.Add("message " + ToUtf8(kSecondInstanceText)); }
+  std::u16string CurrentDirectory() override { return cwd; }
+  std::vector<std::u16string> ListLayouts(std::u16string_view dir) override {
+    t.Add("list " + ToUtf8(dir));
+    return layouts;
+  }
+  std::u16string ForegroundTitle() override { return title; }
+  void PumpMessagesOnce() override {
+    if (pump) pump();
+  }
+  void SetTray(TrayIcon icon, std::u16string_view tip, TrayMode mode) override {
+    t.Add(std::string("tray ") + Name(mode) + " " + Name(icon) + " " + ToUtf8(tip));
+  }
+  void Balloon(std::u16string_view title_text, std::u16string_view text) override {
+    t.Add("balloon " + ToUtf8(title_text) + ": " + ToUtf8(text));
+  }
+  void ShowError(std::u16string_view text) override { t.Add("error " + ToUtf8(text)); }
+  void SetCurrentLayoutCaption(std::u16string_view caption) override {
+    t.Add("File0=" + ToUtf8(caption));
+  }
+  void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override {
+    std::string line = "recent";
+    for (const auto& c : captions) line += " [" + ToUtf8(c) + "]";
+    t.Add(line);
+  }
+  void OpenHelp() override { t.Add("help"); }
+  void RunEditor() override {
+    t.Add("editor");
+    if (editor) editor();
+  }
+  void Quit() override { t.Add("quit"); }
+
+  Transcript& t;
+  bool another_instance = false;
+  std::u16string cwd = u"C:\\work";
+  std::vector<std::u16string> layouts;
+  std::u16string title = u"無題 - メモ帳";
+  std::function<void()> pump;
+  std::function<void()> editor;
+};
+
+// The whole shell on fakes. Settings and layout files are put into `files` before
+// Start(); a layout is given as lines (joined with CR LF, encoded as Shift-JIS).
+struct Rig {
+  Rig() { resident.emplace(platform, serial, input, mouse, clipboard, timers, files, codec); }
+
+  Resident& r() { return *resident; }
+
+  void Put(std::u16string_view path, std::u16string_view text) {
+    files.files[std::u16string(path)] = codec.Encode(text);
+  }
+  // A settings file in the working directory with the given key lines.
+  void PutSettings(std::u16string_view lines) { Put(platform.cwd + u"\\Vantrel.sys", lines); }
+  // A layout whose key 1 (no mouse button) plays one joined key step.
+  void PutLayout(std::u16string_view path, std::u16string_view label, std::u16string_view key) {
+    Put(path, std::u16string(label) + u"\r\n1\r\n結合,#" + std::u16string(key) + u"\r\n");
+  }
+
+  // Lets the simulated clock run, firing the timers that fall due, earliest first.
+  void Advance(long ms) {
+    const long until = timers.now + ms;
+    for (;;) {
+      auto next = timers.due.end();
+      for (auto it = timers.due.begin(); it != timers.due.end(); ++it) {
+        if (it->second <= until && (next == timers.due.end() || it->second < next->second)) {
+          next = it;
+        }
+      }
+      if (next == timers.due.end()) break;
+      const device::TimerId id = next->first;
+      timers.now = next->second;
+      timers.due.erase(next);  // one-shot: the host kills a timer as it fires
+      r().OnTimer(id);
+    }
+    timers.now = until;
+  }
+
+  // Bytes arriving from the device, with the receive event that follows.
+  void Receive(std::vector<std::uint8_t> bytes) {
+    serial.received.insert(serial.received.end(), bytes.begin(), bytes.end());
+    r().OnComm();
+  }
+
+  Transcript t;
+  FakeSerial serial{t};
+  FakeInput input{t};
+  NoMouseButtons mouse;
+  FakeClipboard clipboard{t};
+  FakeTimers timers;
+  FakeFiles files{t};
+  FakePlatform platform{t};
+  IconvCodec codec;
+  std::optional<Resident> resident;
+};
+
+// The frames the shell's transcripts check, as the device expects them.
+inline constexpr const char* kStartupFrame = "port 06 1B 13 1B 13 1B 13 1B 18 20";
+inline constexpr const char* kX8000LampsOff =
+    "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 00 00 00 00 1B "
+    "11";
+inline constexpr const char* kX8000Refresh =
+    "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 00 00 00 00 1B 11 1B 13 94 FF FF FF FF 1B "
+    "11\nreopen";
+// Opening the port for an X8000 (or a model not yet known) on COM n.
+inline std::string OpenLines(int com, int buffer, const char* settings = "9600,n,8,1",
+                             bool null_discard = true) {
+  return "CommPort=" + std::to_string(com) + "\nSettings=" + settings +
+         "\nInBufferSize=" + std::to_string(buffer) +
+         "\nRThreshold=1\nInputLen=0\nNullDiscard=" + (null_discard ? "1" : "0") + "\nopen COM" +
+         std::to_string(com) + "\n";
+}
+
+}  // namespace vantrel::shell::testing
