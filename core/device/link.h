@@ -42,7 +42,9 @@ class DeviceLink {
   void SendStartupSequence();
   // Arms the device refresh: all lamps lit about 500 ms from now.
   void ArmRefresh();
-  // Forget partially gathered data (the port was closed under it).
+  // The port was closed under waiting data: a lone ESC is dropped; first data still
+  // being gathered is consumed (and detected from) as it stands, as its last read
+  // would have done.
   void ResetReceive();
 
   std::int16_t KeyNo() const { return playback_.KeyNo(); }
