@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/device/frames.h"
 #include "tools/fksim/decoder.h"
 #include "tools/fksim/protocol.h"
 #include "tools/fksim/text.h"
@@ -253,6 +254,40 @@ TEST(FksimText, PercentilesUseNearestRank) {
   EXPECT_EQ(Percentile(v, 0), 1);
   std::vector<std::int64_t> empty;
   EXPECT_EQ(Percentile(empty, 50), 0);
+}
+
+// The simulator must name every frame the program's own encoder writes, so that a
+// mismatch on either side shows up here rather than as a silent Wine test timeout.
+namespace core = vantrel::device;
+
+std::vector<std::string> CoreNames(FrameDecoder& d, std::initializer_list<core::Frame> frames) {
+  std::vector<std::uint8_t> bytes;
+  for (const auto& f : frames) bytes.insert(bytes.end(), f.bytes.begin(), f.bytes.end());
+  return Names(d, bytes);
+}
+
+TEST(FksimDecoder, NamesEveryFrameTheProgramWrites) {
+  using core::Model;
+  FrameDecoder d;
+  EXPECT_EQ(CoreNames(d, {core::StartupSequence()}), V{"startup"});
+  EXPECT_EQ(CoreNames(d, {core::Refresh(Model::kX8000)}), V{"refresh"});
+  EXPECT_EQ(CoreNames(d, {core::Refresh(Model::k48G9995)}),
+            (V{"reset-prefix", "release-reset / refresh"}));
+  EXPECT_EQ(CoreNames(d, {core::Refresh6094First(), core::Refresh(Model::k6094)}),
+            (V{"refresh-08", "refresh"}));
+  for (Model m : {Model::k6094, Model::k48G9995, Model::kX8000}) {
+    SCOPED_TRACE(static_cast<int>(m));
+    EXPECT_EQ(CoreNames(d, {core::ReleaseReset(m)}).back().substr(0, 13), "release-reset");
+    EXPECT_EQ(d.lamps(), kAllLit);
+    for (int key = 1; key <= kKeys; ++key) {
+      auto names = CoreNames(d, {core::HoldLamp(m, key)});
+      ASSERT_EQ(names.size(), 1u);
+      EXPECT_EQ(names[0].substr(0, names[0].find(" / ")), "hold " + std::to_string(key));
+      EXPECT_EQ(d.lamps(), kAllLit & ~KeyBit(key));
+    }
+    EXPECT_EQ(CoreNames(d, {core::LampsOff(m)}), V{"off"});
+    EXPECT_EQ(d.lamps(), 0u);
+  }
 }
 
 }  // namespace
