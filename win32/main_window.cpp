@@ -1,0 +1,253 @@
+#include "win32/main_window.h"
+
+#include <htmlhelp.h>
+
+#include "win32/resource.h"
+
+namespace vantrel::win32 {
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"Test Mutex";
+constexpr wchar_t kHelpFile[] = L"Vantrel.chm";
+constexpr int kRecentEntries = 5;
+// Messages of the serial layer, posted from its reader thread.
+constexpr UINT kSerialData = WM_APP + 1;
+constexpr UINT kPortLost = WM_APP + 2;
+// The hand-over tick lets what is queued run, not what that queues in turn.
+constexpr int kPumpLimit = 64;
+
+std::wstring Wide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::u16string FromWide(const wchar_t* text, std::size_t length) {
+  return std::u16string(text, text + length);
+}
+
+// The help file beside the program, so help opens whatever the working directory.
+std::wstring HelpPath() {
+  wchar_t exe[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return kHelpFile;
+  std::wstring path(exe, n);
+  path.erase(path.find_last_of(L'\\') + 1);
+  return path + kHelpFile;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
+
+MainWindow::~MainWindow() {
+  resident_.reset();
+  serial_.reset();
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool MainWindow::Create() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance_;
+  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_IDLE));
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc)) return false;
+  // Top-level but never shown; a tool window stays out of the task switcher even so.
+  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_,
+                          this);
+  if (!hwnd_) return false;
+  taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  BuildMenu();
+  tray_ = std::make_unique<Tray>(instance_, hwnd_);
+  serial_ = std::make_unique<SerialPort>(hwnd_, kSerialData, kPortLost);
+  resident_ = std::make_unique<shell::Resident>(*this, *serial_, input_, mouse_, clipboard_, *this,
+                                                files_, codec_);
+  return true;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                        LPARAM lparam) noexcept {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self || !self->resident_) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return self->Handle(message, wparam, lparam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (taskbar_created_ != 0 && message == taskbar_created_) {
+    resident_->TrayRecreated();
+    return 0;
+  }
+  switch (message) {
+    case WM_TIMER:
+      KillTimer(hwnd_, wparam);  // one-shot: the shell re-arms what it wants again
+      resident_->OnTimer(static_cast<device::TimerId>(wparam));
+      return 0;
+    case Tray::kCallbackMessage:
+      if (shell::TrayMessageOpensMenu(static_cast<std::uint32_t>(lparam))) ShowMenu();
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == 0) Command(LOWORD(wparam));
+      return 0;
+    case WM_CLOSE:
+      resident_->Shutdown();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The window is not destroyed when the session ends: shut down here.
+      if (wparam) resident_->Shutdown();
+      return 0;
+    case kSerialData:
+      resident_->OnComm();
+      return 0;
+    case kPortLost:
+      resident_->OnPortLost();
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, message, wparam, lparam);
+  }
+}
+
+void MainWindow::BuildMenu() {
+  menu_.reset(CreatePopupMenu());
+  files_menu_ = CreatePopupMenu();
+  AppendMenuW(menu_.get(), MF_STRING, IDM_FILE0, L"");
+  for (int entry = kRecentEntries; entry >= 1; --entry) {
+    AppendMenuW(files_menu_, MF_STRING, IDM_FILE1 + entry - 1, L"");
+  }
+  AppendMenuW(menu_.get(), MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(files_menu_),
+              L"ファイル");
+  AppendMenuW(menu_.get(), MF_STRING, IDM_EDITOR, L"エディタ");
+  AppendMenuW(menu_.get(), MF_STRING, IDM_HELP, L"ヘルプ");
+  AppendMenuW(menu_.get(), MF_STRING, IDM_END, L"終了");
+}
+
+void MainWindow::ShowMenu() {
+  POINT at{};
+  GetCursorPos(&at);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  SetForegroundWindow(hwnd_);
+  TrackPopupMenu(menu_.get(), 0, at.x, at.y, 0, hwnd_, nullptr);
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
+}
+
+void MainWindow::Command(UINT id) {
+  if (id >= IDM_FILE1 && id < IDM_FILE1 + kRecentEntries) {
+    resident_->ChooseRecent(static_cast<int>(id - IDM_FILE1) + 1);
+  } else if (id == IDM_EDITOR) {
+    resident_->Editor();
+  } else if (id == IDM_HELP) {
+    resident_->Help();
+  } else if (id == IDM_END) {
+    resident_->Exit();
+  }
+  // IDM_FILE0 only shows the current layout.
+}
+
+void MainWindow::SetItemCaption(HMENU menu, UINT id, std::u16string_view caption) {
+  std::wstring text = Wide(caption);
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_STRING;
+  item.dwTypeData = text.data();
+  SetMenuItemInfoW(menu, id, FALSE, &item);
+}
+
+bool MainWindow::AnotherInstanceRunning() {
+  if (HANDLE existing = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)) {
+    CloseHandle(existing);
+    return true;
+  }
+  HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName);
+  // Two copies started at once both miss the open; the later creation tells.
+  const bool raced = created != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+  mutex_.reset(created);
+  return raced;
+}
+
+void MainWindow::ShowSecondInstanceMessage() {
+  MessageBoxW(nullptr, Wide(shell::kSecondInstanceText).c_str(), kTitle, MB_OK);
+}
+
+std::u16string MainWindow::CurrentDirectory() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {};
+  std::wstring dir(size, L'\0');
+  const DWORD n = GetCurrentDirectoryW(size, dir.data());
+  return n == 0 || n >= size ? std::u16string{} : FromWide(dir.data(), n);
+}
+
+std::vector<std::u16string> MainWindow::ListLayouts(std::u16string_view dir) {
+  return ListLayoutFiles(dir);
+}
+
+std::u16string MainWindow::ForegroundTitle() {
+  HWND front = GetForegroundWindow();
+  if (!front) return {};
+  wchar_t title[128];
+  const int n = GetWindowTextW(front, title, 128);
+  return n > 0 ? FromWide(title, static_cast<std::size_t>(n)) : std::u16string{};
+}
+
+void MainWindow::PumpMessagesOnce() {
+  MSG msg;
+  for (int i = 0; i < kPumpLimit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop to see
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void MainWindow::SetTray(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode) {
+  tray_->Set(icon, tip, mode);
+}
+
+void MainWindow::Balloon(std::u16string_view title, std::u16string_view text) {
+  tray_->Balloon(title, text);
+}
+
+void MainWindow::ShowError(std::u16string_view text) {
+  MessageBoxW(nullptr, Wide(text).c_str(), kTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+void MainWindow::SetCurrentLayoutCaption(std::u16string_view caption) {
+  SetItemCaption(menu_.get(), IDM_FILE0, caption);
+}
+
+void MainWindow::SetRecentCaptions(const std::array<std::u16string, 5>& captions) {
+  for (int entry = 1; entry <= kRecentEntries; ++entry) {
+    SetItemCaption(menu_.get(), IDM_FILE1 + entry - 1, captions[entry - 1]);
+  }
+}
+
+void MainWindow::OpenHelp() {
+  HtmlHelpW(hwnd_, HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
+}
+
+void MainWindow::RunEditor() {
+  // The editor window comes with the editor; until then the port is handed to
+  // nobody and taken back at once.
+}
+
+void MainWindow::Quit() {
+  PostQuitMessage(0);
+}
+
+void MainWindow::Arm(device::TimerId id, int milliseconds) {
+  SetTimer(hwnd_, static_cast<UINT_PTR>(id), static_cast<UINT>(milliseconds), nullptr);
+}
+
+void MainWindow::Disarm(device::TimerId id) {
+  KillTimer(hwnd_, static_cast<UINT_PTR>(id));
+}
+
+}  // namespace vantrel::win32

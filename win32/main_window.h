@@ -1,0 +1,96 @@
+// Form1: the program's hidden main window. It owns the tray icon, the pop-up menu,
+// the timers and the serial port through which the FK device is played, and
+// forwards every event to the shell logic (shell::Resident).
+//
+// It is a real top-level window, never shown, so that a close request from outside
+// (taskkill without /f) and the end-of-session messages reach it.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "core/shell/resident.h"
+#include "win32/clipboard.h"
+#include "win32/codec.h"
+#include "win32/files.h"
+#include "win32/input.h"
+#include "win32/serial.h"
+#include "win32/tray.h"
+
+namespace vantrel::win32 {
+
+class MainWindow final : public shell::ShellPlatform, public device::Timers {
+ public:
+  static constexpr const wchar_t* kClassName = L"VantrelForm1";
+  static constexpr const wchar_t* kTitle = L"Vantrel";
+
+  explicit MainWindow(HINSTANCE instance);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the hidden window and everything it owns; false when the window
+  // cannot be created.
+  bool Create();
+  // The window's load event: start-up.
+  void Start() { resident_->Start(); }
+  // For the crash handler: release what split mode holds down.
+  void KeyUpIn() { resident_->KeyUpIn(); }
+
+  // shell::ShellPlatform
+  bool AnotherInstanceRunning() override;
+  void ShowSecondInstanceMessage() override;
+  std::u16string CurrentDirectory() override;
+  std::vector<std::u16string> ListLayouts(std::u16string_view dir) override;
+  std::u16string ForegroundTitle() override;
+  void PumpMessagesOnce() override;
+  void SetTray(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode) override;
+  void Balloon(std::u16string_view title, std::u16string_view text) override;
+  void ShowError(std::u16string_view text) override;
+  void SetCurrentLayoutCaption(std::u16string_view caption) override;
+  void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override;
+  void OpenHelp() override;
+  void RunEditor() override;
+  void Quit() override;
+
+  // device::Timers: one-shot; the window kills a timer as it fires.
+  void Arm(device::TimerId id, int milliseconds) override;
+  void Disarm(device::TimerId id) override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                     LPARAM lparam) noexcept;
+  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  void BuildMenu();
+  void ShowMenu();
+  void Command(UINT id);
+  void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
+
+  struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+  };
+  struct MenuDestroyer {
+    void operator()(HMENU m) const { DestroyMenu(m); }
+  };
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  UINT taskbar_created_ = 0;
+  std::unique_ptr<void, HandleCloser> mutex_;
+  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // mnuPop
+  HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
+
+  std::unique_ptr<Tray> tray_;
+  std::unique_ptr<SerialPort> serial_;
+  SendInputSink input_;
+  AsyncMouseButtons mouse_;
+  Win32Clipboard clipboard_;
+  Win32Files files_;
+  Cp932Codec codec_;
+  std::unique_ptr<shell::Resident> resident_;
+};
+
+}  // namespace vantrel::win32
