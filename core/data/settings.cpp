@@ -11,25 +11,29 @@
 namespace vantrel {
 namespace {
 
-enum class Key { FkNameT, Form2Top, Form2Left, FileOn, Timer1On, ComS, FkModel };
-
-// Tried in this order; the first name the line contains anywhere is its key.
-constexpr std::array<std::pair<std::u16string_view, Key>, 7> kKeys{{
-    {u"FkNameT", Key::FkNameT},
-    {u"Form2Top", Key::Form2Top},
-    {u"Form2Left", Key::Form2Left},
-    {u"FileOn", Key::FileOn},
-    {u"Timer1On", Key::Timer1On},
-    {u"ComS", Key::ComS},
-    {u"FkModel", Key::FkModel},
+// The five numeric keys in the order they are written and matched, between FkNameT
+// (first) and FkModel (last).
+struct NumberKey {
+  std::u16string_view name;
+  std::int16_t Settings::*field;
+  size_t width;  // value column: key, "=" and width add up to 27
+  std::u16string_view comment;
+};
+constexpr std::array<NumberKey, 5> kNumberKeys{{
+    {u"Form2Top", &Settings::Form2Top, 18, u"* エディタ画面の上下位置"},
+    {u"Form2Left", &Settings::Form2Left, 17, u"* エディタ画面の左右位置"},
+    {u"FileOn", &Settings::FileOn, 20, u"* 起動時上記のファイルを開く設定"},
+    {u"Timer1On", &Settings::Timer1On, 18, u"* MICRO CADAM Helix 用に自動切換設定"},
+    {u"ComS", &Settings::ComS, 22, u"* 通信ポート"},
 }};
-
+constexpr std::u16string_view kFkNameT = u"FkNameT";
+constexpr std::u16string_view kFkModel = u"FkModel";
+constexpr size_t kFkModelWidth = 19;
+constexpr std::u16string_view kFkModelComment = u"* キーボードの種類";
 constexpr std::u16string_view kFkNameTTail = u"    * 起動時使用ファイル";
 
-std::optional<Key> KeyOf(std::u16string_view line) {
-  for (const auto& [name, key] : kKeys)
-    if (line.find(name) != std::u16string_view::npos) return key;
-  return std::nullopt;
+bool Contains(std::u16string_view line, std::u16string_view name) {
+  return line.find(name) != std::u16string_view::npos;
 }
 
 // The text between the first "=" and the next blank; with no "=", the text before
@@ -54,23 +58,6 @@ std::u16string_view FkNameTValue(std::u16string_view line) {
   return ValueText(line);
 }
 
-std::int16_t* NumberField(Settings& s, Key key) {
-  switch (key) {
-    case Key::Form2Top:
-      return &s.Form2Top;
-    case Key::Form2Left:
-      return &s.Form2Left;
-    case Key::FileOn:
-      return &s.FileOn;
-    case Key::Timer1On:
-      return &s.Timer1On;
-    case Key::ComS:
-      return &s.ComS;
-    default:
-      return nullptr;
-  }
-}
-
 // Value padded with blanks to width; at least one blank is kept so that an overlong
 // value never runs into the comment (which would be read back as part of it).
 void AppendPadded(std::u16string& out, std::u16string_view value, size_t width) {
@@ -90,16 +77,20 @@ void ReadSettings(std::string_view bytes, const TextCodec& codec, Settings& s) {
   LineReader lines(text);
   std::u16string_view line;
   while (lines.Next(line)) {
-    const std::optional<Key> key = KeyOf(line);
-    if (!key) continue;
-    if (*key == Key::FkNameT) {
+    // The first key name the line contains, in the written order, is its key.
+    if (Contains(line, kFkNameT)) {
       s.FkNameT.assign(FkNameTValue(line));
-    } else if (*key == Key::FkModel) {
-      s.FkModel.assign(ValueText(line));
-    } else if (const std::optional<std::int16_t> n = ParseLeadingInt16(ValueText(line))) {
-      *NumberField(s, *key) = *n;
+      continue;
     }
-    // A number outside the 16-bit range leaves the key as it was.
+    const auto number = std::find_if(kNumberKeys.begin(), kNumberKeys.end(),
+                                     [&](const NumberKey& k) { return Contains(line, k.name); });
+    if (number != kNumberKeys.end()) {
+      // A number outside the 16-bit range leaves the key as it was.
+      if (const std::optional<std::int16_t> n = ParseLeadingInt16(ValueText(line)))
+        s.*(number->field) = *n;
+    } else if (Contains(line, kFkModel)) {
+      s.FkModel.assign(ValueText(line));
+    }
   }
 }
 
@@ -113,25 +104,19 @@ std::string WriteSettings(const Settings& s, const TextCodec& codec) {
   t += u"*  MCADAM Helix 用 FK流用プログラム  設定値" + std::u16string(38, u' ') + u"*\r\n";
   t += frame + u"\r\n";
   t += stars + u"\r\n";
-  t += u"FkNameT=" + s.FkNameT + std::u16string(kFkNameTTail) + u"\r\n";
-  t += u"Form2Top=";
-  AppendPadded(t, Decimal(s.Form2Top), 18);
-  t += u"* エディタ画面の上下位置\r\n";
-  t += u"Form2Left=";
-  AppendPadded(t, Decimal(s.Form2Left), 17);
-  t += u"* エディタ画面の左右位置\r\n";
-  t += u"FileOn=";
-  AppendPadded(t, Decimal(s.FileOn), 20);
-  t += u"* 起動時上記のファイルを開く設定\r\n";
-  t += u"Timer1On=";
-  AppendPadded(t, Decimal(s.Timer1On), 18);
-  t += u"* MICRO CADAM Helix 用に自動切換設定\r\n";
-  t += u"ComS=";
-  AppendPadded(t, Decimal(s.ComS), 22);
-  t += u"* 通信ポート\r\n";
-  t += u"FkModel=";
-  AppendPadded(t, s.FkModel, 19);
-  t += u"* キーボードの種類\r\n";
+  t += std::u16string(kFkNameT) + u"=" + s.FkNameT + std::u16string(kFkNameTTail) + u"\r\n";
+  for (const NumberKey& k : kNumberKeys) {
+    t += k.name;
+    t += u'=';
+    AppendPadded(t, Decimal(s.*(k.field)), k.width);
+    t += k.comment;
+    t += u"\r\n";
+  }
+  t += kFkModel;
+  t += u'=';
+  AppendPadded(t, s.FkModel, kFkModelWidth);
+  t += kFkModelComment;
+  t += u"\r\n";
   return codec.Encode(t);
 }
 

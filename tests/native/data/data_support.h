@@ -1,9 +1,10 @@
-// An in-memory file system for the data tests: files are a map from path to bytes.
+// Helpers of the data tests: an in-memory file system and a CR LF line splitter.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/data/files.h"
 
@@ -28,5 +29,18 @@ class MemoryFiles final : public FileSystem {
   mutable std::map<std::u16string, std::string> files;
   bool read_only = false;
 };
+
+// The lines of a file written with CR LF, without their line ends.
+inline std::vector<std::string> CrLfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t end = bytes.find("\r\n", pos);
+    if (end == std::string::npos) end = bytes.size();
+    lines.push_back(bytes.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
 
 }  // namespace vantrel::testing

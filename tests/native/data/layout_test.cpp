@@ -6,25 +6,13 @@
 #include <vector>
 
 #include "core/data/macro.h"
-#include "data/memory_files.h"
+#include "data/data_support.h"
 #include "tools/common/iconv_codec.h"
 
 namespace vantrel {
 namespace {
 
 const IconvCodec codec;
-
-std::vector<std::string> Lines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
 
 std::string Sjis(std::u16string_view text) {
   return codec.Encode(text);
@@ -57,7 +45,7 @@ TEST(LayoutWriter, AlwaysWrites384LinesAndPlacesRecordsByPosition) {
 
   SetKey(t, 1, 5, u"部品図", 1, u"結合,#A");
   SetKey(t, 3, 7, u"x", 1, u"分割,#B");
-  const std::vector<std::string> lines = Lines(WriteLayout(t, codec));
+  const std::vector<std::string> lines = testing::CrLfLines(WriteLayout(t, codec));
   ASSERT_EQ(lines.size(), 384u);
   for (size_t i = 0; i < lines.size(); ++i) {
     const size_t no = i + 1;
@@ -95,7 +83,7 @@ TEST(LayoutWriter, CountLineKeepsTheCountWhenStepsStopEarly) {
   AssignmentTable t;
   SetKey(t, 1, 1, u"k", 3, u"結合,#A,#B,#C");
   t.StepData(1, 1, 2, 2).clear();
-  const std::vector<std::string> lines = Lines(WriteLayout(t, codec));
+  const std::vector<std::string> lines = testing::CrLfLines(WriteLayout(t, codec));
   EXPECT_EQ(lines[1], "3");
   EXPECT_EQ(lines[2], Sjis(u"結合,#A"));
 

@@ -5,24 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "data/data_support.h"
 #include "tools/common/iconv_codec.h"
 
 namespace vantrel {
 namespace {
 
 const IconvCodec codec;
-
-std::vector<std::string> Lines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) end = bytes.size();
-    lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
 
 Settings Read(std::u16string_view text, Settings s = {}) {
   ReadSettings(codec.Encode(text), codec, s);
@@ -40,7 +29,7 @@ TEST(SettingsWriter, WritesTheBannerAndSevenLinesByteForByte) {
   s.FkModel = u"";
   const std::string bytes = WriteSettings(s, codec);
   ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
-  const std::vector<std::string> lines = Lines(bytes);
+  const std::vector<std::string> lines = testing::CrLfLines(bytes);
   ASSERT_EQ(lines.size(), 12u);
 
   const std::string stars(82, '*');
@@ -76,14 +65,14 @@ TEST(SettingsWriter, CommentsOfTheValueLinesStartInColumn28) {
   s.Form2Left = 32767;
   s.FkModel = u"48G9995";
   const std::u16string text = codec.Decode(WriteSettings(s, codec));
-  const std::vector<std::string> lines = Lines(ToUtf8(text));
+  const std::vector<std::string> lines = testing::CrLfLines(ToUtf8(text));
   for (size_t i = 6; i < 12; ++i) EXPECT_EQ(lines[i].find("* "), 27u) << lines[i];
 }
 
 TEST(SettingsWriter, OverlongModelKeepsABlankBeforeTheComment) {
   Settings s;
   s.FkModel = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-  EXPECT_EQ(Lines(WriteSettings(s, codec))[11].substr(0, 36),
+  EXPECT_EQ(testing::CrLfLines(WriteSettings(s, codec))[11].substr(0, 36),
             "FkModel=ABCDEFGHIJKLMNOPQRSTUVWXYZ *");
   Settings back;
   ReadSettings(WriteSettings(s, codec), codec, back);
