@@ -59,16 +59,6 @@ TEST(SettingsWriter, WritesTheBannerAndSevenLinesByteForByte) {
   EXPECT_EQ(lines[11], "FkModel=" + std::string(19, ' ') + codec.Encode(u"* キーボードの種類"));
 }
 
-TEST(SettingsWriter, CommentsOfTheValueLinesStartInColumn28) {
-  Settings s;
-  s.Form2Top = -32768;
-  s.Form2Left = 32767;
-  s.FkModel = u"48G9995";
-  const std::u16string text = codec.Decode(WriteSettings(s, codec));
-  const std::vector<std::string> lines = testing::CrLfLines(ToUtf8(text));
-  for (size_t i = 6; i < 12; ++i) EXPECT_EQ(lines[i].find("* "), 27u) << lines[i];
-}
-
 TEST(SettingsWriter, OverlongModelKeepsABlankBeforeTheComment) {
   Settings s;
   s.FkModel = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ";
