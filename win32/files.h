@@ -1,0 +1,28 @@
+// The file-system interface on Windows: wide paths, atomic replacement, and the
+// listing of layout files for the recent-layout menu.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/data/files.h"
+
+namespace vantrel::win32 {
+
+class Win32Files final : public FileSystem {
+ public:
+  std::optional<std::string> ReadAll(std::u16string_view path) const override;
+  // A temporary file beside the target, flushed, then moved over it with
+  // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH. On failure the target is
+  // untouched and the temporary file removed.
+  bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override;
+  bool FileExists(std::u16string_view path) const override;
+};
+
+// Names (no folder) of the "*.fkl" files in `dir`, in the order the file system
+// returns them: ordinary files only, no folders, no hidden or system files.
+// `dir` may end in "\" or not; an empty `dir` means the current folder.
+std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir);
+
+}  // namespace vantrel::win32
