@@ -170,6 +170,8 @@ bool SerialPort::Open() {
   // All zero: a read completes when the bytes asked for have arrived.
   COMMTIMEOUTS timeouts{};
   if (!SetCommTimeouts(h, &timeouts)) return fail();
+  applied_dcb_ = dcb;
+  applied_timeouts_ = timeouts;
   if (!PurgeComm(h, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR)) return fail();
 
   UniqueHandle stop = MakeEvent(true);
@@ -326,9 +328,9 @@ void SerialPort::Write(std::span<const std::uint8_t> bytes) {
 
 bool SerialPort::GetLineState(DCB* dcb, COMMTIMEOUTS* timeouts) const {
   if (!port_) return false;
-  dcb->DCBlength = sizeof *dcb;
-  if (!GetCommState(port_.Get(), dcb)) return false;
-  return !timeouts || GetCommTimeouts(port_.Get(), timeouts);
+  *dcb = applied_dcb_;
+  if (timeouts) *timeouts = applied_timeouts_;
+  return true;
 }
 
 }  // namespace vantrel::win32

@@ -63,7 +63,9 @@ class SerialPort final : public device::SerialControl {
   // Closes and opens with the same settings.
   void Reopen() override;
 
-  // The line state and timeouts in force, for tests; false when closed.
+  // The line state and timeouts applied at the last opening, as handed to
+  // SetCommState/SetCommTimeouts, for tests (a pty shows neither parity nor fNull
+  // when read back); false when closed.
   bool GetLineState(DCB* dcb, COMMTIMEOUTS* timeouts = nullptr) const;
   // True once the reader has reported the port gone (until the next opening).
   bool Lost() const { return lost_.load(); }
@@ -106,6 +108,8 @@ class SerialPort final : public device::SerialControl {
   bool discard_nulls_now_ = false;
   int r_threshold_now_ = 0;
   DWORD last_open_error_ = 0;
+  DCB applied_dcb_{};
+  COMMTIMEOUTS applied_timeouts_{};
 
   std::mutex lock_;
   std::vector<std::uint8_t> buffer_;  // guarded by lock_
