@@ -23,11 +23,15 @@ import time
 import tty
 from pathlib import Path
 
+# Exit code of a test that cannot run here (CTest's SKIP_RETURN_CODE).
+SKIP = 77
+
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent.parent
 WINE_RUN = HERE / "wine-run"
-MINGW = Path(os.environ.get("VANTREL_MINGW_BUILD", REPO / "build" / "mingw"))
-NATIVE = Path(os.environ.get("VANTREL_NATIVE_BUILD", REPO / "build" / "native"))
+# The two builds an end-to-end test needs (overridable for private build folders).
+MINGW = Path(os.environ.get("VANTREL_MINGW_BUILD", REPO / "build" / "mingw")).resolve()
+NATIVE = Path(os.environ.get("VANTREL_NATIVE_BUILD", REPO / "build" / "native")).resolve()
 FKTARGET = MINGW / "tests" / "wine" / "target" / "fktarget.exe"
 FKSIM = NATIVE / "tools" / "fksim" / "fksim"
 
