@@ -17,14 +17,6 @@ constexpr UINT kPortLost = WM_APP + 2;
 // The hand-over tick lets what is queued run, not what that queues in turn.
 constexpr int kPumpLimit = 64;
 
-std::wstring Wide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
-
-std::u16string FromWide(const wchar_t* text, std::size_t length) {
-  return std::u16string(text, text + length);
-}
-
 // The help file beside the program, so help opens whatever the working directory.
 std::wstring HelpPath() {
   wchar_t exe[MAX_PATH];
@@ -107,7 +99,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       resident_->OnComm();
       return 0;
     case kPortLost:
-      resident_->OnPortLost();
+      // A notice from a reader that has since been replaced by a new opening is stale.
+      if (serial_->Lost()) resident_->OnPortLost();
       return 0;
     default:
       return DefWindowProcW(hwnd_, message, wparam, lparam);
@@ -151,7 +144,7 @@ void MainWindow::Command(UINT id) {
 }
 
 void MainWindow::SetItemCaption(HMENU menu, UINT id, std::u16string_view caption) {
-  std::wstring text = Wide(caption);
+  std::wstring text = ToWide(caption);
   MENUITEMINFOW item{};
   item.cbSize = sizeof item;
   item.fMask = MIIM_STRING;
@@ -167,12 +160,12 @@ bool MainWindow::AnotherInstanceRunning() {
   HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName);
   // Two copies started at once both miss the open; the later creation tells.
   const bool raced = created != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
-  mutex_.reset(created);
+  mutex_.Reset(created);
   return raced;
 }
 
 void MainWindow::ShowSecondInstanceMessage() {
-  MessageBoxW(nullptr, Wide(shell::kSecondInstanceText).c_str(), kTitle, MB_OK);
+  MessageBoxW(nullptr, ToWide(shell::kSecondInstanceText).c_str(), kTitle, MB_OK);
 }
 
 std::u16string MainWindow::CurrentDirectory() {
@@ -180,7 +173,7 @@ std::u16string MainWindow::CurrentDirectory() {
   if (size == 0) return {};
   std::wstring dir(size, L'\0');
   const DWORD n = GetCurrentDirectoryW(size, dir.data());
-  return n == 0 || n >= size ? std::u16string{} : FromWide(dir.data(), n);
+  return n == 0 || n >= size ? std::u16string{} : FromWide(std::wstring_view(dir.data(), n));
 }
 
 std::vector<std::u16string> MainWindow::ListLayouts(std::u16string_view dir) {
@@ -192,7 +185,7 @@ std::u16string MainWindow::ForegroundTitle() {
   if (!front) return {};
   wchar_t title[128];
   const int n = GetWindowTextW(front, title, 128);
-  return n > 0 ? FromWide(title, static_cast<std::size_t>(n)) : std::u16string{};
+  return n > 0 ? FromWide(std::wstring_view(title, static_cast<std::size_t>(n))) : std::u16string{};
 }
 
 void MainWindow::PumpMessagesOnce() {
@@ -216,7 +209,7 @@ void MainWindow::Balloon(std::u16string_view title, std::u16string_view text) {
 }
 
 void MainWindow::ShowError(std::u16string_view text) {
-  MessageBoxW(nullptr, Wide(text).c_str(), kTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, ToWide(text).c_str(), kTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void MainWindow::SetCurrentLayoutCaption(std::u16string_view caption) {

@@ -16,6 +16,7 @@
 #include "win32/clipboard.h"
 #include "win32/codec.h"
 #include "win32/files.h"
+#include "win32/handles.h"
 #include "win32/input.h"
 #include "win32/serial.h"
 #include "win32/tray.h"
@@ -69,9 +70,6 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   void Command(UINT id);
   void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
 
-  struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-  };
   struct MenuDestroyer {
     void operator()(HMENU m) const { DestroyMenu(m); }
   };
@@ -79,7 +77,7 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   UINT taskbar_created_ = 0;
-  std::unique_ptr<void, HandleCloser> mutex_;
+  UniqueHandle mutex_;  // "Test Mutex", kept for the life of the process
   std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // mnuPop
   HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
 

@@ -1,7 +1,5 @@
 #include "win32/tray.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 
 #include "win32/resource.h"
