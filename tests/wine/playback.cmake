@@ -1,0 +1,6 @@
+# Key press to playback under Wine: Vantrel.exe with fksim on COM1 and fktarget in
+# front. Included by CMakeLists.txt here (vantrel_wine_test).
+foreach(model 6094 48G9995 X8000)
+  vantrel_wine_test(wine_playback_${model} ${CMAKE_CURRENT_SOURCE_DIR}/test_playback_model.py
+                    --model ${model})
+endforeach()
