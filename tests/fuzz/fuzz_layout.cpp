@@ -1,7 +1,9 @@
-// Layout reader: any bytes must read without crashing, report a sensible result,
-// and the table they leave must be written as 384 lines that read back completely.
-// Writing is not lossless for every table (a key with an empty first body loses its
-// label, a count of 0 writes no steps), but after two rounds it must be stable.
+// Layout reader: any bytes must read without crashing and report a sensible result,
+// and the table they leave must be written as 384 lines that read back completely
+// and write again to the same bytes. The one table that writing does not keep is a
+// key with a first step but a count of 0 or less: its macro line holds only the
+// mode, so it comes back without steps and is written as an empty record next
+// time; such tables get one more round before the bytes must settle.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,8 +14,28 @@
 #include "core/data/layout.h"
 #include "tools/common/iconv_codec.h"
 
+namespace {
+
+using namespace vantrel;
+
+bool LosesStepsOnWriting(const AssignmentTable& t) {
+  for (int m = 1; m <= kMouseStates; ++m)
+    for (int k = 1; k <= kKeys; ++k)
+      if (!t.Entry(m, k).body[1].empty() && t.Entry(m, k).count <= 0) return true;
+  return false;
+}
+
+// Reads a file the writer made and writes it again.
+std::string Rewrite(const std::string& written, const TextCodec& codec, AssignmentTable& t) {
+  if (std::count(written.begin(), written.end(), '\n') != kLayoutLines) std::abort();
+  const LayoutReadResult r = ReadLayout(written, codec, t);
+  if (!r.ok || r.records != kLayoutRecords) std::abort();
+  return WriteLayout(t, codec);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace vantrel;
   static const IconvCodec codec;
   static AssignmentTable table;  // 650 KB: kept, and cleared by every read
 
@@ -24,13 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!r.ok && (r.line < 1 || r.line > 3 * r.records + 3)) std::abort();
 
   std::string written = WriteLayout(table, codec);
-  for (int round = 0; round < 2; ++round) {
-    if (std::count(written.begin(), written.end(), '\n') != kLayoutLines) std::abort();
-    const LayoutReadResult again = ReadLayout(written, codec, table);
-    if (!again.ok || again.records != kLayoutRecords) std::abort();
-    std::string rewritten = WriteLayout(table, codec);
-    if (round == 1 && rewritten != written) std::abort();
-    written = std::move(rewritten);
-  }
+  if (LosesStepsOnWriting(table)) written = Rewrite(written, codec, table);
+  if (Rewrite(written, codec, table) != written) std::abort();
   return 0;
 }
