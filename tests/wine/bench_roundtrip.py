@@ -26,6 +26,31 @@ KEY = 5
 KEYS = {(1, KEY): ("分割", ["#F24"])}
 
 
+def percentile(values, p):
+    """Nearest rank, as fksim computes it."""
+    values = sorted(values)
+    rank = (len(values) * p + 99) // 100
+    return values[min(max(rank, 1), len(values)) - 1]
+
+
+def summary(values):
+    return (f"n={len(values)} min={min(values)} p50={percentile(values, 50)} "
+            f"p99={percentile(values, 99)} max={max(values)}")
+
+
+def one_run(sim, presses, gap_ms):
+    """Per kind of frame, the round trips in µs (fksim times each press)."""
+    times = {"hold": [], "release": []}
+    for i in range(presses):
+        kind, frame = ("hold", f"hold_{KEY}") if i % 2 == 0 else ("release", "release-reset")
+        reply = sim.cmd(f"roundtrip 1 {KEY} {frame} 2000 {gap_ms}")
+        fields = dict(w.split("=", 1) for w in reply.split()[2:])
+        if not reply.startswith("ok roundtrip") or fields["got"] != "1":
+            raise RuntimeError(f"press {i + 1}: {reply}")
+        times[kind].append(int(fields["min"]))
+    return times
+
+
 def load():
     return " ".join(f"{x:.2f}" for x in os.getloadavg())
 
@@ -51,14 +76,13 @@ def main():
         s.sim.press(KEY)  # the first data is consumed
         time.sleep(0.3)
         s.sim.cmd("clear")
-        frames = f"hold_{KEY},release-reset"
         for run in range(1, args.runs + 1):
             before = load()
-            reply = s.sim.cmd(f"roundtrip {args.presses} {KEY} {frames} 2000 {args.gap_ms}")
-            print(f"run {run}: {reply}  (load average before {before}, after {load()})",
-                  flush=True)
-            if not reply.startswith("ok roundtrip"):
-                return 1
+            times = one_run(s.sim, args.presses, args.gap_ms)
+            print(f"run {run} (µs; load average before {before}, after {load()})")
+            print(f"  all      {summary(times['hold'] + times['release'])}")
+            print(f"  hold     {summary(times['hold'])}")
+            print(f"  release  {summary(times['release'])}", flush=True)
         if not s.close():
             print("Vantrel did not end on a close request")
     return 0

@@ -28,7 +28,12 @@ KEYS = {
     (1, 6): ("結合", ["#B"]),
     (1, 9): ("分割", ["#Shift", "#Ctrl"]),
     (1, 32): ("結合", ["#D"]),
+    # Pages for the mouse buttons held: left, middle, right.
+    (2, 6): ("結合", ["#L"]),
+    (3, 6): ("結合", ["#M"]),
+    (4, 6): ("結合", ["#R"]),
 }
+FKINJECT = rig.MINGW / "tests" / "wine" / "target" / "fkinject.exe"
 CHORD = downs_ups([VK_SHIFT, VK_CTRL, VK_A], [VK_A, VK_CTRL, VK_SHIFT])
 B = downs_ups([VK_B], [VK_B])
 
@@ -186,7 +191,25 @@ class Playback(unittest.TestCase):
         self.assertEqual(self.press_and_wait(6, 2), B)
         self.assertEqual(self.s.events_after(mark, KEY_EVENTS), B)
 
-    def test_8_close_puts_the_lamps_out(self):
+    def test_8_mouse_button_pages(self):
+        self.skip_if_port_dead()
+        if MODEL != "X8000":
+            self.skipTest("the mouse state does not depend on the model: run with X8000")
+        if not FKINJECT.exists():
+            self.skipTest(f"{FKINJECT} not built")
+        kinds = ("lbuttonup", "mbuttonup", "rbuttonup", "keydown", "keyup")
+        for down, up, page_key in ((2, "lbuttonup", 0x4C), (32, "mbuttonup", 0x4D),
+                                   (8, "rbuttonup", 0x52)):
+            mark = self.s.mark()
+            self.assertEqual(self.s.wine.run_wine(FKINJECT, f"m:{down}"), 0)
+            self.sim.press(6)
+            got = self.s.wait_events(mark, lambda ev: ("keyup", vk(page_key)) in ev, kinds)
+            # The held button is let go first; the right one also closes its menu (Esc).
+            expected = [(up, "")] + ([("keyup", vk(0x1B))] if up == "rbuttonup" else [])
+            self.assertEqual(got, expected + downs_ups([page_key], [page_key]), up)
+        self.assertEqual(self.press_and_wait(6, 2), B)
+
+    def test_9_close_puts_the_lamps_out(self):
         self.sim.cmd("clear")
         self.assertTrue(self.s.close(), "Vantrel did not end on a close request")
         if not self.port_dies_at_reopen:
