@@ -129,7 +129,8 @@ class Shell(unittest.TestCase):
 
     def close(self, app):
         """A close request from outside, as taskkill without /f sends it."""
-        self.wine.run_wine("taskkill", "/im", "Vantrel.exe", timeout=60)
+        self.wine.run_wine("taskkill", "/im", "Vantrel.exe", timeout=60,
+                           stdout=subprocess.DEVNULL)
         self.assertEqual(app.wait(20), 0)
 
     def target(self):
@@ -185,6 +186,40 @@ class Shell(unittest.TestCase):
         self.assertIsNotNone(sim.frame("off", 5000))
         self.assertEqual((self.dir / "Vantrel.sys").read_bytes(),
                          settings_bytes(FkNameT=fkl, FileOn=1, FkModel=model))
+
+    def hold_shift(self, settings_tail=b""):
+        """Vantrel with key 1 a split-mode Shift, pressed: Shift is held down now."""
+        fkl = self.layout("s.fkl", "A")
+        (self.dir / "s.fkl").write_bytes("K1\r\n1\r\n分割,#Shift\r\n".encode("cp932"))
+        (self.dir / "Vantrel.sys").write_bytes(
+            settings_bytes(FkNameT=fkl, FileOn=1, FkModel="X8000") + settings_tail)
+        sim = self.sim()
+        self.target()
+        app = self.start()
+        self.assertIsNotNone(sim.frame("refresh", 20000))
+        settle()
+        sim.cmd("press 3")
+        time.sleep(0.3)
+        sim.cmd("press 1")
+        self.assertIsNotNone(sim.frame("hold_1", 3000))
+        self.assertIn(0x10, self.keys_typed())
+        return sim, app, fkl
+
+    def test_close_from_outside_releases_held_keys(self):
+        sim, app, _ = self.hold_shift()
+        self.close(app)
+        self.assertIsNotNone(sim.frame("off", 5000))
+        rig.wait_for(lambda: any(e == "keyup" and d == "0x10"
+                                 for _, e, d in rig.log_events(self.log)), 5, "Shift up")
+
+    def test_session_end_releases_the_device_and_saves_settings(self):
+        # A line the program does not write: the saved file must lose it.
+        sim, app, fkl = self.hold_shift(b"Extra=1\r\n")
+        self.wine.run_wine("wineboot", "--end-session", "--force", timeout=60)
+        self.assertIsNotNone(sim.frame("off", 5000))
+        self.assertEqual(app.wait(20), 0)
+        self.assertEqual((self.dir / "Vantrel.sys").read_bytes(),
+                         settings_bytes(FkNameT=fkl, FileOn=1, FkModel="X8000"))
 
     def test_refresh_follows_startup_by_about_half_a_second(self):
         self.settings(FkModel="X8000")
