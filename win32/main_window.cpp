@@ -16,6 +16,8 @@ constexpr UINT kSerialData = WM_APP + 1;
 constexpr UINT kPortLost = WM_APP + 2;
 // The hand-over tick lets what is queued run, not what that queues in turn.
 constexpr int kPumpLimit = 64;
+// A window timer may fire up to a tick of the system clock before its time.
+constexpr ULONGLONG kTimerSlack = 20;
 
 // The help file beside the program, so help opens whatever the working directory.
 std::wstring HelpPath() {
@@ -77,8 +79,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   }
   switch (message) {
     case WM_TIMER:
-      KillTimer(hwnd_, wparam);  // one-shot: the shell re-arms what it wants again
-      resident_->OnTimer(static_cast<device::TimerId>(wparam));
+      TimerFired(wparam);
       return 0;
     case Tray::kCallbackMessage:
       if (shell::TrayMessageOpensMenu(static_cast<std::uint32_t>(lparam))) ShowMenu();
@@ -236,11 +237,31 @@ void MainWindow::Quit() {
 }
 
 void MainWindow::Arm(device::TimerId id, int milliseconds) {
-  SetTimer(hwnd_, static_cast<UINT_PTR>(id), static_cast<UINT>(milliseconds), nullptr);
+  const auto slot = static_cast<std::size_t>(id);
+  if (slot >= due_.size()) return;
+  due_[slot] = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  SetTimer(hwnd_, slot, static_cast<UINT>(milliseconds), nullptr);
 }
 
 void MainWindow::Disarm(device::TimerId id) {
-  KillTimer(hwnd_, static_cast<UINT_PTR>(id));
+  const auto slot = static_cast<std::size_t>(id);
+  if (slot >= due_.size()) return;
+  due_[slot] = 0;
+  KillTimer(hwnd_, slot);
+}
+
+void MainWindow::TimerFired(UINT_PTR slot) {
+  // KillTimer leaves a WM_TIMER already queued, and SetTimer on a running timer
+  // does not take one back: such a message comes early or for a timer no longer
+  // armed, and is dropped (a window timer repeats, so an armed one still fires).
+  if (slot >= due_.size() || due_[slot] == 0) {
+    KillTimer(hwnd_, slot);
+    return;
+  }
+  if (GetTickCount64() + kTimerSlack < due_[slot]) return;
+  due_[slot] = 0;
+  KillTimer(hwnd_, slot);  // one-shot: the shell arms again what it wants
+  resident_->OnTimer(static_cast<device::TimerId>(slot));
 }
 
 }  // namespace vantrel::win32

@@ -69,6 +69,7 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   void ShowMenu();
   void Command(UINT id);
   void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
+  void TimerFired(UINT_PTR slot);
 
   struct MenuDestroyer {
     void operator()(HMENU m) const { DestroyMenu(m); }
@@ -80,6 +81,9 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   UniqueHandle mutex_;  // "Test Mutex", kept for the life of the process
   std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // mnuPop
   HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
+
+  // When each armed timer (by its TimerId) is due, in GetTickCount64 time; 0: not armed.
+  std::array<ULONGLONG, 8> due_{};
 
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<SerialPort> serial_;
