@@ -138,13 +138,5 @@ TEST(Editor, WhileHandedOverTheLampsAreLeftAlone) {
   EXPECT_TRUE(rig.r().PortHeld());
 }
 
-TEST(Help, OpensTheHelpFile) {
-  Rig rig;
-  rig.r().Start();
-  rig.t.Take();
-  rig.r().Help();
-  EXPECT_EQ(rig.t.Take(), "help\n");
-}
-
 }  // namespace
 }  // namespace vantrel::shell::testing

@@ -146,14 +146,6 @@ TEST(HandOver, ALoneEscThatTimesOutStartsTheTicksAgain) {
   EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
 }
 
-TEST(HandOver, AReceivedKeyRestartsTheTickInterval) {
-  Rig rig;
-  StartPlaying(rig);
-  rig.Advance(700);
-  rig.Receive({0x1B, 0x21});
-  EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
-}
-
 TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {
   Rig rig;
   rig.serial.present = false;
