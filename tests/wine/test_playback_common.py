@@ -2,12 +2,16 @@
 and fktarget in front, in a working directory of its own.
 
     with PlaybackSession("X8000", {(1, 5): ("結合", ["#Shift+Ctrl+A"])}) as s:
-        s.sim.wait_frame("startup")
-        s.sim.press(1)                     # the first data is consumed
-        s.press_and_wait_keys(5, count=6)  # six key events in the target's log
+        s.sim.wait_frame("refresh")
+        time.sleep(REOPEN_GAP)
+        s.sim.press(5)                     # the first data is consumed
+        mark = s.mark()
+        s.sim.press(5)                     # six key events in the target's log:
+        s.wait_events(mark, lambda ev: len(ev) >= 6, KEY_EVENTS)
 
 fksim and the Windows programs come from the builds rig.py names
-(VANTREL_NATIVE_BUILD, VANTREL_MINGW_BUILD).
+(VANTREL_NATIVE_BUILD, VANTREL_MINGW_BUILD). Each session works in a fresh folder
+under build/wine-e2e, removed at the end unless VANTREL_KEEP_E2E is set.
 """
 
 import os
@@ -15,14 +19,15 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import termios
 import time
+import tty
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
 
 VANTREL = rig.MINGW / "Vantrel.exe"
-MODELS = ("6094", "48G9995", "X8000")
 
 # The frames every model gets, byte for byte (hex, upper case, as fksim reports them).
 STARTUP_HEX = "061B131B131B131B1820"
@@ -238,9 +243,6 @@ class PlaybackSession:
             shutil.rmtree(self.dir, ignore_errors=True)
 
     # -- the target's log ---------------------------------------------------
-    def events(self, kinds=None):
-        return [(e, d) for _, e, d in rig.log_events(self.log) if kinds is None or e in kinds]
-
     def mark(self) -> int:
         """The number of log events so far, to look only at what follows."""
         return len(rig.log_events(self.log))
@@ -279,8 +281,6 @@ def pty_drops_parity() -> bool:
     """True where a pty refuses a change of parity alone (tcsetattr fails with
     EINVAL: the pty ignores PARENB and the C library reports that nothing changed).
     Wine then fails every opening of an odd-parity port after the first one."""
-    import termios
-    import tty
     master, slave = os.openpty()
     try:
         tty.setraw(slave)

@@ -14,10 +14,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
-from test_playback_common import (KEY_EVENTS, REOPEN_GAP, STARTUP_HEX, PlaybackSession,  # noqa: E402
-                                  downs_ups, hold_frame, key_code, lamps_off_hex,
-                                  missing_programs, pty_drops_parity, refresh_frames,
-                                  release_reset_frames, vk)
+from test_playback_common import (  # noqa: E402
+    KEY_EVENTS, REOPEN_GAP, STARTUP_HEX, PlaybackSession, downs_ups, hold_frame, key_code,
+    lamps_off_hex, missing_programs, pty_drops_parity, refresh_frames, release_reset_frames, vk)
 
 MODEL = "X8000"
 
@@ -93,7 +92,8 @@ class Playback(unittest.TestCase):
         self.assertLess(delay_ms, 3000)
         if MODEL == "6094":
             self.assertGreaterEqual((got[1][0] - got[0][0]) / 1000, 40, "08 and mask too close")
-        self.assertEqual([f[1] for f in self.sim.frames()], [STARTUP_HEX] + [h for _, h in expected])
+        self.assertEqual([f[1] for f in self.sim.frames()],
+                         [STARTUP_HEX] + [h for _, h in expected])
         self.assertEqual(self.sim.lamps(), "1" * 32)
         time.sleep(REOPEN_GAP)
 
