@@ -172,7 +172,9 @@ bool SerialPort::Open() {
   if (!SetCommTimeouts(h, &timeouts)) return fail();
   applied_dcb_ = dcb;
   applied_timeouts_ = timeouts;
-  if (!PurgeComm(h, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR)) return fail();
+  // Received bytes are kept: the program closes and reopens the port right after
+  // some frames, and a key pressed in that moment must still be played.
+  if (!PurgeComm(h, PURGE_TXABORT | PURGE_TXCLEAR)) return fail();
 
   UniqueHandle stop = MakeEvent(true);
   UniqueHandle write_event = MakeEvent(true);
