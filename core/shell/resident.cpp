@@ -274,6 +274,9 @@ void Resident::HandOverTick() {
     if (IsHandOverTitle(platform_.ForegroundTitle())) {
       Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
       if (port_held_ == 1) {
+        // Keys held by split mode would stay down in the CAD program, which has no
+        // way to release them: let go of them with the device.
+        link_.KeyUpIn();
         ReleasePort();
         timers_.Disarm(kReconnect);
         port_held_ = 0;

@@ -56,6 +56,21 @@ TEST(HandOver, TheCadWindowGetsThePortOnceAndTheIconEveryTick) {
   EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
 }
 
+TEST(HandOver, KeysHeldBySplitModeAreReleasedBeforeTheCadProgramGetsTheDevice) {
+  Rig rig;
+  StartPlaying(rig);
+  rig.r().table().StepData(1, 2, 2, 0) = u"分割";
+  rig.r().table().StepCount(1, 2) = 1;
+  rig.r().table().StepData(1, 2, 1, 1) = u"#";
+  rig.r().table().StepData(1, 2, 2, 1) = u"Shift";
+  rig.Receive({0x1B, 0x22});
+  rig.t.Take();
+  rig.platform.title = u"MC/W 図面";
+  Tick(rig);
+  EXPECT_EQ(rig.t.Take(), std::string("tray modify idle アイコン変更\nkey 16 up\n") +
+                              kX8000LampsOff + "\nclose\n");
+}
+
 TEST(HandOver, AnotherWindowTakesThePortBackAndRefreshesTheLamps) {
   Rig rig;
   StartPlaying(rig);
