@@ -61,24 +61,30 @@ std::string BytesFromUtf16(std::u16string_view s) {
   return le;
 }
 
-}  // namespace
-
-std::u16string IconvCodec::Decode(std::string_view cp932) const {
-  Iconv cv("UTF-16LE", "CP932");
+// Converts to UTF-16; a byte that starts no valid sequence becomes U+FFFD and the
+// conversion goes on after it.
+std::u16string DecodeToUtf16(const char* from, std::string_view bytes) {
+  Iconv cv("UTF-16LE", from);
   std::u16string result;
-  const char* in = cp932.data();
-  size_t left = cp932.size();
+  const char* in = bytes.data();
+  size_t left = bytes.size();
   std::string chunk;
   while (true) {
     chunk.clear();
     bool ok = cv.Run(in, left, chunk);
     result += Utf16FromBytes(chunk);
     if (ok) break;
-    result += kReplacement;  // skip one offending byte and go on
+    result += kReplacement;
     ++in;
     --left;
   }
   return result;
+}
+
+}  // namespace
+
+std::u16string IconvCodec::Decode(std::string_view cp932) const {
+  return DecodeToUtf16("CP932", cp932);
 }
 
 std::string IconvCodec::Encode(std::u16string_view text) const {
@@ -128,21 +134,7 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 std::u16string FromUtf8(std::string_view text) {
-  Iconv cv("UTF-16LE", "UTF-8");
-  std::u16string result;
-  const char* in = text.data();
-  size_t left = text.size();
-  std::string chunk;
-  while (true) {
-    chunk.clear();
-    bool ok = cv.Run(in, left, chunk);
-    result += Utf16FromBytes(chunk);
-    if (ok) break;
-    result += kReplacement;
-    ++in;
-    --left;
-  }
-  return result;
+  return DecodeToUtf16("UTF-8", text);
 }
 
 }  // namespace vantrel

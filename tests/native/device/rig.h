@@ -11,44 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "common/transcript.h"
 #include "core/data/table.h"
 #include "core/device/link.h"
 #include "core/device/platform.h"
+#include "tools/common/iconv_codec.h"
 
 namespace vantrel::device::testing {
 
-inline std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", b);
-    out += buf;
-  }
-  return out;
-}
-
-inline std::string Utf8(std::u16string_view text) {  // BMP only, which is all cp932 has
-  std::string out;
-  for (char16_t c : text) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-struct Transcript {
-  std::string text;
-  void Add(const std::string& line) { text += line + "\n"; }
-  std::string Take() { return std::exchange(text, {}); }
-};
+using vantrel::testing::Hex;
+using vantrel::testing::Transcript;
 
 struct FakePort : PortOut {
   explicit FakePort(Transcript& t) : t(t) {}
@@ -76,7 +48,7 @@ struct FakeMouse : MouseButtons {
 struct FakeClipboard : Clipboard {
   explicit FakeClipboard(Transcript& t) : t(t) {}
   Result SetText(std::u16string_view text) override {
-    t.Add("clip " + Utf8(text));
+    t.Add("clip " + ToUtf8(text));
     return result;
   }
   Transcript& t;

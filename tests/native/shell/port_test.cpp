@@ -25,6 +25,16 @@ void StartPlaying(Rig& rig, std::u16string_view settings = kLayoutSettings) {
   rig.t.Take();
 }
 
+// Key 2 holds Shift in split mode, and is pressed.
+void HoldShiftWithKey2(Rig& rig) {
+  rig.r().table().StepData(1, 2, 2, 0) = u"分割";
+  rig.r().table().StepCount(1, 2) = 1;
+  rig.r().table().StepData(1, 2, 1, 1) = u"#";
+  rig.r().table().StepData(1, 2, 2, 1) = u"Shift";
+  rig.Receive({0x1B, 0x22});
+  rig.t.Take();
+}
+
 // Runs the clock to the next tick of Timer1, and through it.
 void Tick(Rig& rig) {
   ASSERT_TRUE(rig.timers.Armed(TimerId::kHandOver));
@@ -59,12 +69,7 @@ TEST(HandOver, TheCadWindowGetsThePortOnceAndTheIconEveryTick) {
 TEST(HandOver, KeysHeldBySplitModeAreReleasedBeforeTheCadProgramGetsTheDevice) {
   Rig rig;
   StartPlaying(rig);
-  rig.r().table().StepData(1, 2, 2, 0) = u"分割";
-  rig.r().table().StepCount(1, 2) = 1;
-  rig.r().table().StepData(1, 2, 1, 1) = u"#";
-  rig.r().table().StepData(1, 2, 2, 1) = u"Shift";
-  rig.Receive({0x1B, 0x22});
-  rig.t.Take();
+  HoldShiftWithKey2(rig);
   rig.platform.title = u"MC/W 図面";
   Tick(rig);
   EXPECT_EQ(rig.t.Take(), std::string("tray modify idle アイコン変更\nkey 16 up\n") +
@@ -189,12 +194,7 @@ TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {
 TEST(Outage, ALostPortReleasesHeldKeysAndComesBackWithTheLampsRefreshed) {
   Rig rig;
   StartPlaying(rig, u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nFkModel=X8000 *\r\n");
-  rig.r().table().StepData(1, 2, 2, 0) = u"分割";
-  rig.r().table().StepCount(1, 2) = 1;
-  rig.r().table().StepData(1, 2, 1, 1) = u"#";
-  rig.r().table().StepData(1, 2, 2, 1) = u"Shift";
-  rig.Receive({0x1B, 0x22});
-  rig.t.Take();
+  HoldShiftWithKey2(rig);
   rig.serial.present = false;
   rig.r().OnPortLost();
   EXPECT_EQ(rig.t.Take(),

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/transcript.h"
 #include "core/data/files.h"
 #include "core/device/platform.h"
 #include "core/shell/resident.h"
@@ -22,21 +23,8 @@
 
 namespace vantrel::shell::testing {
 
-inline std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", b);
-    out += buf;
-  }
-  return out;
-}
-
-struct Transcript {
-  std::string text;
-  void Add(const std::string& line) { text += line + "\n"; }
-  std::string Take() { return std::exchange(text, {}); }
-};
+using vantrel::testing::Hex;
+using vantrel::testing::Transcript;
 
 // The serial control: property sets, openings and writes. A port that is not
 // "present" refuses to open; one that goes away closes itself at the next reopen.
