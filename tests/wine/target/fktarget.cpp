@@ -3,7 +3,8 @@
 // paste, as UTF-8 lines "<ms since start> <event> <detail>" to the file given.
 // Its context menu has one item, "&Paste", so a right click and the key P paste
 // the clipboard, as the program's text steps expect of the window in front.
-//   fktarget.exe --log FILE [--topmost]
+// --title names the window, so a test can put a window of a given title in front.
+//   fktarget.exe --log FILE [--topmost] [--title TEXT]
 #include <windows.h>
 
 #include <string>
@@ -147,10 +148,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   const wchar_t* log_path = nullptr;
   bool topmost = false;
+  std::wstring title = L"Vantrel target";
   for (int i = 1; i < argc; ++i) {
     const std::wstring a = argv[i];
     if (a == L"--log" && i + 1 < argc) log_path = argv[++i];
     if (a == L"--topmost") topmost = true;
+    if (a == L"--title" && i + 1 < argc) title = argv[++i];
   }
   if (!log_path) return 2;
   g_log = CreateFileW(log_path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -165,7 +168,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.lpszClassName = L"VantrelTarget";
   RegisterClassW(&wc);
   HWND hwnd =
-      CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, L"Vantrel target",
+      CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, title.c_str(),
                       WS_OVERLAPPEDWINDOW, 100, 100, 640, 400, nullptr, nullptr, instance, nullptr);
   g_edit = CreateWindowExW(
       WS_EX_CLIENTEDGE, L"EDIT", L"",
