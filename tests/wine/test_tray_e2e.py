@@ -33,6 +33,25 @@ def tap(*vks):
     return [t for vk in vks for t in (f"kd:{vk:#x}", f"ku:{vk:#x}")]
 
 
+def inject(wine, *args, timeout=30):
+    """Runs fkinject; (exit code, stdout lines)."""
+    proc = wine.start_wine(FKINJECT, *args, stdout=subprocess.PIPE, text=True)
+    try:
+        out, _ = proc.popen.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        raise
+    return proc.popen.returncode, out.splitlines()
+
+
+def open_menu(wine, mouse_message=WM_RBUTTONDOWN, wait_ms=3000):
+    """The icon's callback as the notification area sends it; the lines of the
+    menus that came up (none: no menu)."""
+    rc, lines = inject(wine, "post", MAIN_CLASS, hex(CALLBACK), str(ICON_ID), hex(mouse_message),
+                       "menus", str(wait_ms))
+    return lines if rc == 0 else []
+
+
 def submenu_keys(row):
     """The pop-up menu's keys to row `row` (0 = top) of "ファイル" and Enter: the
     current layout's item, then "ファイル", whose submenu opens on its top row."""
@@ -63,15 +82,8 @@ class TrayCase(unittest.TestCase):
             proc.kill()
 
     # -- helpers ----------------------------------------------------------
-    def inject(self, *args, timeout=30):
-        """Runs fkinject; (exit code, stdout lines)."""
-        proc = self.wine.start_wine(FKINJECT, *args, stdout=subprocess.PIPE, text=True)
-        try:
-            out, _ = proc.popen.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            raise
-        return proc.popen.returncode, out.splitlines()
+    def inject(self, *args):
+        return inject(self.wine, *args)
 
     def layout(self, name, key):
         (self.dir / name).write_bytes(layout_bytes(key))
@@ -114,10 +126,7 @@ class TrayCase(unittest.TestCase):
         return downs()
 
     def open_menu(self, mouse_message=WM_RBUTTONDOWN, wait_ms=3000):
-        """The callback as the notification area sends it; True if a menu came up."""
-        rc, _ = self.inject("post", MAIN_CLASS, hex(CALLBACK), str(ICON_ID), hex(mouse_message),
-                            "menus", str(wait_ms))
-        return rc == 0
+        return bool(open_menu(self.wine, mouse_message, wait_ms))
 
     def to_front(self, title="Vantrel target"):
         self.assertEqual(self.inject("front", TARGET_CLASS, title)[0], 0)
