@@ -1,7 +1,6 @@
 // Reading a full layout into the assignment table: what the shell does when the user
 // picks a layout and the editor does on Open. Goal: at most 50 µs for 384 lines.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 
 #include <string>
 
@@ -84,44 +83,6 @@ BENCHMARK(BM_WriteLayout);
 // For comparison: the same read with a decoder that converts to the C library's wide
 // characters (one conversion step in glibc instead of two through UTF-16) with one
 // descriptor kept open. Only Decode differs; it shows what the native codec could do.
-class WideIconvDecoder final : public TextCodec {
- public:
-  WideIconvDecoder() : cd_(iconv_open("WCHAR_T", "CP932")) {}
-  ~WideIconvDecoder() override { iconv_close(cd_); }
-  WideIconvDecoder(const WideIconvDecoder&) = delete;
-  WideIconvDecoder& operator=(const WideIconvDecoder&) = delete;
-
-  std::u16string Decode(std::string_view cp932) const override {
-    std::wstring wide(cp932.size(), L'\0');
-    char* in = const_cast<char*>(cp932.data());
-    size_t in_left = cp932.size();
-    char* out = reinterpret_cast<char*>(wide.data());
-    size_t out_left = wide.size() * sizeof(wchar_t);
-    iconv(cd_, &in, &in_left, &out, &out_left);  // valid input only: enough for timing
-    wide.resize(wide.size() - out_left / sizeof(wchar_t));
-    return std::u16string(wide.begin(), wide.end());
-  }
-  std::string Encode(std::u16string_view text) const override { return codec.Encode(text); }
-
- private:
-  iconv_t cd_;
-};
-
-void BM_ReadLayoutWideDecoder(benchmark::State& state) {
-  const WideIconvDecoder wide;
-  const std::string& bytes = LayoutBytes();
-  AssignmentTable table;
-  if (!ReadLayout(bytes, wide, table).ok || !(table == Realistic())) {
-    state.SkipWithError("wide decoder reads differently");
-    return;
-  }
-  for (auto _ : state) {
-    LayoutReadResult r = ReadLayout(bytes, wide, table);
-    benchmark::DoNotOptimize(r);
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(BM_ReadLayoutWideDecoder);
 
 }  // namespace
 }  // namespace vantrel

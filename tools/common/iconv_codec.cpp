@@ -11,8 +11,8 @@ namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
 
-// One iconv descriptor per conversion call: cheap enough for line-sized input and
-// free of shared state, so the codec can be used from any thread.
+// An iconv descriptor kept per thread and direction: opening one costs more than
+// converting a line, and the readers convert line by line.
 class Iconv {
  public:
   Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
@@ -22,61 +22,69 @@ class Iconv {
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
 
+  // One iconv call; false (with the state reset) at an invalid or incomplete
+  // sequence, in then pointing at it.
+  bool Convert(const char** in, size_t* in_left, char** out, size_t* out_left) {
+    if (iconv(cd_, const_cast<char**>(in), in_left, out, out_left) != static_cast<size_t>(-1))
+      return true;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    return false;
+  }
+
   // Converts as much as possible; returns false at an invalid or incomplete
-  // sequence, with in/left pointing at it.
+  // sequence, with in/in_left pointing at it. The state is reset either way.
   bool Run(const char*& in, size_t& in_left, std::string& out) {
     char buf[1024];
+    bool ok = true;
     while (in_left > 0) {
       char* o = buf;
       size_t o_left = sizeof buf;
       size_t r = iconv(cd_, const_cast<char**>(&in), &in_left, &o, &o_left);
       out.append(buf, static_cast<size_t>(o - buf));
-      if (r == static_cast<size_t>(-1)) {
-        if (errno == E2BIG) continue;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        return false;
+      if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+        ok = false;
+        break;
       }
     }
-    return true;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    return ok;
   }
 
  private:
   iconv_t cd_;
 };
 
-std::u16string Utf16FromBytes(const std::string& le) {
-  std::u16string s(le.size() / 2, u'\0');
-  for (size_t i = 0; i < s.size(); ++i)
-    s[i] = static_cast<char16_t>(static_cast<unsigned char>(le[2 * i]) |
-                                 (static_cast<unsigned char>(le[2 * i + 1]) << 8));
-  return s;
-}
-
-std::string BytesFromUtf16(std::u16string_view s) {
-  std::string le(s.size() * 2, '\0');
-  for (size_t i = 0; i < s.size(); ++i) {
-    le[2 * i] = static_cast<char>(s[i] & 0xFF);
-    le[2 * i + 1] = static_cast<char>(s[i] >> 8);
-  }
-  return le;
-}
-
-// Converts to UTF-16; a byte that starts no valid sequence becomes U+FFFD and the
-// conversion goes on after it.
-std::u16string DecodeToUtf16(const char* from, std::string_view bytes) {
-  Iconv cv("UTF-16LE", from);
-  std::u16string result;
+// Decodes through the platform's wchar_t (one code point; glibc converts to it in
+// one step, to UTF-16 in two). A byte that starts no valid sequence becomes U+FFFD
+// and the conversion goes on after it. Every input byte gives at most one code
+// point, so the output never outgrows a buffer of the input's length.
+std::u16string Decode(Iconv& cv, std::string_view bytes) {
+  std::wstring wide(bytes.size(), L'\0');
   const char* in = bytes.data();
-  size_t left = bytes.size();
-  std::string chunk;
-  while (true) {
-    chunk.clear();
-    bool ok = cv.Run(in, left, chunk);
-    result += Utf16FromBytes(chunk);
-    if (ok) break;
-    result += kReplacement;
+  size_t in_left = bytes.size();
+  char* out = reinterpret_cast<char*>(wide.data());
+  size_t out_left = wide.size() * sizeof(wchar_t);
+  while (in_left > 0) {
+    if (cv.Convert(&in, &in_left, &out, &out_left)) continue;
+    const wchar_t replacement = kReplacement;
+    std::memcpy(out, &replacement, sizeof replacement);
+    out += sizeof replacement;
+    out_left -= sizeof replacement;
     ++in;
-    --left;
+    --in_left;
+  }
+  wide.resize(wide.size() - out_left / sizeof(wchar_t));
+
+  std::u16string result;
+  result.reserve(wide.size());
+  for (const wchar_t w : wide) {
+    const auto c = static_cast<char32_t>(w);
+    if (c < 0x10000) {
+      result += static_cast<char16_t>(c);
+    } else {
+      result += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      result += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
   }
   return result;
 }
@@ -84,21 +92,26 @@ std::u16string DecodeToUtf16(const char* from, std::string_view bytes) {
 }  // namespace
 
 std::u16string IconvCodec::Decode(std::string_view cp932) const {
-  return DecodeToUtf16("CP932", cp932);
+  thread_local Iconv cv("WCHAR_T", "CP932");
+  return vantrel::Decode(cv, cp932);
 }
 
 std::string IconvCodec::Encode(std::u16string_view text) const {
-  Iconv cv("CP932", "UTF-16LE");
-  std::string le = BytesFromUtf16(text);
+  thread_local Iconv cv("CP932", "WCHAR_T");
+  // One wchar_t per UTF-16 unit: a lone or paired surrogate has no cp932 form
+  // either way and becomes "?".
+  std::string wide(text.size() * sizeof(wchar_t), '\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t w = text[i];
+    std::memcpy(wide.data() + i * sizeof(wchar_t), &w, sizeof w);
+  }
   std::string result;
-  const char* in = le.data();
-  size_t left = le.size();
-  while (true) {
-    bool ok = cv.Run(in, left, result);
-    if (ok) break;
+  const char* in = wide.data();
+  size_t left = wide.size();
+  while (!cv.Run(in, left, result)) {
     result += '?';  // no code page 932 form: one "?" per UTF-16 unit
-    in += 2;
-    left = left >= 2 ? left - 2 : 0;
+    in += sizeof(wchar_t);
+    left = left >= sizeof(wchar_t) ? left - sizeof(wchar_t) : 0;
   }
   return result;
 }
@@ -134,7 +147,8 @@ std::string ToUtf8(std::u16string_view text) {
 }
 
 std::u16string FromUtf8(std::string_view text) {
-  return DecodeToUtf16("UTF-8", text);
+  thread_local Iconv cv("WCHAR_T", "UTF-8");
+  return Decode(cv, text);
 }
 
 }  // namespace vantrel
