@@ -180,10 +180,6 @@ bool SerialPort::Open() {
   UniqueHandle write_event = MakeEvent(true);
   if (!stop || !write_event) return fail();
 
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    buffer_.clear();
-  }
   notice_pending_ = false;
   lost_ = false;
   notify_now_ = notify_;
@@ -202,10 +198,23 @@ bool SerialPort::Open() {
     return false;
   }
   last_open_error_ = 0;
+  // Bytes kept from before a reopen raise the receive event as new ones would.
+  std::size_t buffered;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    buffered = buffer_.size();
+  }
+  NotifyIfDue(buffered);
   return true;
 }
 
 void SerialPort::Close() {
+  Shut();
+  std::lock_guard<std::mutex> guard(lock_);
+  buffer_.clear();
+}
+
+void SerialPort::Shut() {
   if (reader_.joinable()) {
     SetEvent(stop_.Get());
     reader_.join();
@@ -213,12 +222,12 @@ void SerialPort::Close() {
   port_.Reset();
   stop_.Reset();
   write_event_.Reset();
-  std::lock_guard<std::mutex> guard(lock_);
-  buffer_.clear();
 }
 
 void SerialPort::Reopen() {
-  Close();
+  // Received bytes not yet taken survive: the program reopens right after some
+  // frames, and a key pressed in that moment must still be played.
+  Shut();
   Open();
 }
 
@@ -237,7 +246,11 @@ void SerialPort::ReadLoop() {
     std::uint8_t first = 0;
     DWORD got = 0;
     Io io = ReadOverlapped(port, event.Get(), stop, &first, 1, &got);
-    if (io == Io::kStopped) return;
+    if (io == Io::kStopped) {
+      // The read may have completed while it was being cancelled.
+      if (got == 1) Deliver({first});
+      return;
+    }
     // With all-zero timeouts a read ends only with data; ending empty or with an
     // error means the line has gone (a closed pty peer, a pulled adapter).
     if (io == Io::kFailed || got == 0) return lost();

@@ -74,7 +74,8 @@ class SerialPort final : public device::SerialControl {
 
  private:
   bool Open();
-  void Close();
+  void Close();  // drops received bytes not yet taken
+  void Shut();   // ends the reader and closes the handle, keeping received bytes
   void ReadLoop();
   // Appends received bytes and notifies the owner when no notice is outstanding.
   void Deliver(const std::vector<std::uint8_t>& bytes);

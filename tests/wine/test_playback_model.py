@@ -210,6 +210,21 @@ class Playback(unittest.TestCase):
             self.assertEqual(got, expected + downs_ups([page_key], [page_key]), up)
         self.assertEqual(self.press_and_wait(6, 2), B)
 
+    def test_8b_a_press_during_a_reopen_still_plays(self):
+        # The 6094's hold lamp closes and reopens the port: a key pressed right after
+        # the split-mode key reaches the program in that moment and must still play.
+        if MODEL != "6094":
+            self.skipTest("only the 6094's hold lamp reopens the port")
+        self.skip_if_port_dead()
+        for _ in range(5):
+            mark = self.s.mark()
+            self.sim.press(9)
+            self.sim.press(6)
+            self.assertEqual(self.s.wait_events(mark, lambda ev: len(ev) >= 6, KEY_EVENTS),
+                             downs_ups([VK_SHIFT, VK_CTRL], []) +
+                             downs_ups([], [VK_CTRL, VK_SHIFT]) + B)
+            self.frame("release-reset")
+
     def test_9_close_puts_the_lamps_out(self):
         self.sim.cmd("clear")
         self.assertTrue(self.s.close(), "Vantrel did not end on a close request")
