@@ -489,7 +489,9 @@ class Panel {
 
  private:
   std::string Cell(int key, bool lit) const {
-    std::string number = (key < 10 ? " " : "") + std::to_string(key);
+    // Built by appending: GCC 12 at -O2 warns falsely (-Wrestrict) on "a" + string.
+    std::string number = key < 10 ? " " : "";
+    number += std::to_string(key);
     switch (style_) {
       case Style::kColour:
         return lit ? "\x1b[30;43m[" + number + "]\x1b[0m" : "[" + number + "]";
