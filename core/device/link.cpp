@@ -25,6 +25,7 @@ void DeviceLink::OnTimer(TimerId id) {
       RefreshTick();
       break;
     case TimerId::kHandOver:
+    case TimerId::kReconnect:
       break;  // the shell's
   }
 }

@@ -69,7 +69,9 @@ class Clipboard {
 
 // Host-driven one-shot timers. Arm replaces a pending deadline of the same timer;
 // when it expires the host calls back into the owner (which re-arms if it wants).
-enum class TimerId { kHandOver = 1, kRefresh = 2, kGather = 3 };
+// kHandOver and kReconnect are the shell's (hand-over check, port retry); kRefresh
+// and kGather the device link's (lamp refresh, waiting for a code byte).
+enum class TimerId { kHandOver = 1, kRefresh = 2, kGather = 3, kReconnect = 4 };
 class Timers {
  public:
   virtual ~Timers() = default;

@@ -34,9 +34,8 @@ inline constexpr int kReconnectInterval = 1000;
 inline constexpr int kStartupBufferSize = 2048;
 inline constexpr int kReopenBufferSize = 1024;
 
-// The shell's own retry timer for a port that is missing or was lost. It shares the
-// host's timer service with the device link, which never sees it.
-inline constexpr device::TimerId kReconnect{4};
+// The shell's own retry timer for a port that is missing or was lost.
+inline constexpr device::TimerId kReconnect = device::TimerId::kReconnect;
 
 // Everything the shell asks of the operating system beyond the device.
 class ShellPlatform {

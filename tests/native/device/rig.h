@@ -65,6 +65,8 @@ struct FakeTimers : Timers {
         return "refresh";
       case TimerId::kGather:
         return "gather";
+      case TimerId::kReconnect:
+        return "reconnect";
     }
     return "?";
   }
