@@ -19,7 +19,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
-from test_playback_common import REOPEN_GAP, PlaybackSession, missing_programs  # noqa: E402
+from test_playback_common import REOPEN_GAP, PlaybackSession  # noqa: E402
+from vantrel_e2e import missing_programs  # noqa: E402
 
 KEY = 5
 # F24 does nothing in the target window, so a thousand presses leave it alone.

@@ -197,13 +197,14 @@ class WineRig:
         return self._start(argv, Path(argv[0]).name, **kw)
 
     # -- the target window ------------------------------------------------
-    def start_target(self, log_path, topmost=True, timeout=30):
-        """Starts fktarget.exe logging to `log_path` (a unix path) and waits until
-        its window is up and has the focus."""
+    def start_target(self, log_path, topmost=True, timeout=30, title=None):
+        """Starts fktarget.exe logging to `log_path` (a unix path), its window titled
+        `title` when given, and waits until the window is up and has the focus."""
         log_path = Path(log_path)
         if log_path.exists():
             log_path.unlink()
         args = ["--log", winpath(log_path)] + (["--topmost"] if topmost else [])
+        args += ["--title", title] if title is not None else []
         proc = self.start_wine(FKTARGET, *args)
         wait_for(lambda: "ready" in read_log(log_path), timeout, f"{FKTARGET.name} to start")
         return proc

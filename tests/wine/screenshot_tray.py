@@ -14,8 +14,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
-from test_shell_e2e import FKINJECT, VANTREL, Sim, layout_bytes, settings_bytes  # noqa: E402
 from test_tray_e2e import VK_DOWN, VK_ESCAPE, VK_RIGHT, inject, open_menu, tap  # noqa: E402
+from vantrel_e2e import FKINJECT, VANTREL, Sim, layout_bytes, settings_bytes, typing  # noqa: E402
 
 WORK = rig.REPO / "build" / "wine-e2e" / "tray-screenshot"
 OUTPUT = rig.REPO / "docs" / "tray-menu.png"
@@ -32,14 +32,14 @@ def main():
     for f in WORK.iterdir():
         f.unlink()
     for name in LAYOUTS:
-        (WORK / f"{name}.fkl").write_bytes(layout_bytes("A"))
+        (WORK / f"{name}.fkl").write_bytes(layout_bytes(typing("A")))
     (WORK / "Vantrel.sys").write_bytes(settings_bytes(
         FkNameT=rig.winpath(WORK / f"{LAYOUTS[0]}.fkl"), FileOn=1, FkModel="X8000"))
     link = WORK / "com1"
     with rig.WineRig(ports={1: link}, locale="ja_JP.UTF-8") as wine:
-        sim = Sim(wine, "X8000", link)  # a port that opens: no balloon over the menu
+        sim = Sim.start(wine, "X8000", link)  # a port that opens: no balloon over the menu
         wine.start_wine(VANTREL, cwd=WORK)
-        if sim.frame("refresh", 20000) is None:
+        if sim.wait_frame("refresh", 20000) is None:
             sys.exit("Vantrel.exe did not start")
         if not open_menu(wine):
             sys.exit("the menu did not open")

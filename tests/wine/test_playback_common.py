@@ -1,5 +1,6 @@
 """What the playback suites share: one Vantrel.exe under Wine with fksim on COM1
-and fktarget in front, in a working directory of its own.
+and fktarget in front, in a working directory of its own, and the frames each
+model's lamps get (fksim, the settings and layout files: vantrel_e2e.py).
 
     with PlaybackSession("X8000", {(1, 5): ("結合", ["#Shift+Ctrl+A"])}) as s:
         s.sim.wait_frame("refresh")
@@ -26,8 +27,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
-
-VANTREL = rig.MINGW / "Vantrel.exe"
+from vantrel_e2e import (VANTREL, WORK, Sim, layout_bytes, request_close,  # noqa: E402
+                         settings_bytes)
 
 # The frames every model gets, byte for byte (hex, upper case, as fksim reports them).
 STARTUP_HEX = "061B131B131B131B1820"
@@ -84,99 +85,7 @@ def key_code(model: str, key: int) -> bytes:
     return bytes([key - 1]) if model == "6094" else bytes([0x1B, 0x20 + key])
 
 
-# -- files the program reads ------------------------------------------------
-
-def layout_bytes(keys) -> bytes:
-    """A .fkl: keys maps (mouse state, key) to (mode, [steps]), a step "#keys" or
-    "*text"; every other key is an empty record."""
-    lines = []
-    for mouse in range(1, 5):
-        for key in range(1, 33):
-            entry = keys.get((mouse, key))
-            if entry is None:
-                lines += ["", "", ""]
-                continue
-            mode, steps = entry
-            lines += [f"key{key}", str(len(steps)), mode + "".join("," + s for s in steps)]
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
-
-
-def settings_bytes(layout_winpath: str, model: str, com: int = 1) -> bytes:
-    """Vantrel.sys loading the layout at start-up (the program's own line shapes)."""
-    star = "*" * 82
-    blank = "*" + " " * 80 + "*"
-    lines = [
-        star, blank, "*  MCADAM Helix 用 FK流用プログラム  設定値" + " " * 38 + "*", blank, star,
-        f"FkNameT={layout_winpath}    * 起動時使用ファイル",
-    ]
-    for key, value, comment in (("Form2Top", "0", "エディタ画面の上下位置"),
-                                ("Form2Left", "0", "エディタ画面の左右位置"),
-                                ("FileOn", "1", "起動時上記のファイルを開く設定"),
-                                ("Timer1On", "0", "MICRO CADAM Helix 用に自動切換設定"),
-                                ("ComS", str(com), "通信ポート"),
-                                ("FkModel", model, "キーボードの種類")):
-        lines.append((f"{key}={value}").ljust(27) + "* " + comment)
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
-
-
-# -- fksim ----------------------------------------------------------------
-
-class Sim:
-    """fksim's scripted face: one command, one reply (or block)."""
-
-    def __init__(self, proc):
-        self.proc = proc
-        first = proc.popen.stdout.readline().split()
-        if not first or first[0] != "pty":
-            raise RuntimeError(f"fksim did not start: {first}")
-        self.pty = first[1]
-
-    def cmd(self, line: str, timeout_ms: int = 0):
-        out = self.proc.popen.stdout
-        self.proc.popen.stdin.write(line + "\n")
-        self.proc.popen.stdin.flush()
-        reply = out.readline().rstrip("\n")
-        if not reply:
-            raise RuntimeError(f"fksim ended on {line!r}")
-        words = reply.split()
-        if len(words) == 3 and words[0] == "ok" and words[1] in ("frames", "bytes", "help"):
-            return [reply] + [out.readline().rstrip("\n") for _ in range(int(words[2]))]
-        return reply
-
-    def wait_frame(self, name: str, ms: int = 5000):
-        """(time µs, hex, name) of the next frame matching name, or None on timeout."""
-        reply = self.cmd(f"wait-frame {name} {ms}")
-        if not reply.startswith("ok frame "):
-            return None
-        _, _, t, hexs, *names = reply.split(" ")
-        return int(t), hexs, " ".join(names)
-
-    def frames(self):
-        """[(time µs, hex, name)] since the last call."""
-        out = []
-        for line in self.cmd("frames")[1:]:
-            _, t, hexs, *names = line.split(" ")
-            out.append((int(t), hexs, " ".join(names)))
-        return out
-
-    def press(self, key: int) -> int:
-        reply = self.cmd(f"press {key}").split()
-        assert reply[:2] == ["ok", "press"], reply
-        return int(reply[3])
-
-    def send(self, data: bytes):
-        reply = self.cmd("hex " + data.hex())
-        assert reply == f"ok hex {len(data)}", reply
-
-    def lamps(self) -> str:
-        return self.cmd("lamps").split()[2]
-
-
 # -- the session ------------------------------------------------------------
-
-def missing_programs():
-    return [str(p) for p in (VANTREL, rig.FKTARGET, rig.FKSIM) if not p.exists()]
-
 
 class PlaybackSession:
     """Starts fksim (model), fktarget and Vantrel.exe with the given layout; ends
@@ -192,9 +101,8 @@ class PlaybackSession:
         self.closed = False
 
     def __enter__(self):
-        base = rig.REPO / "build" / "wine-e2e"
-        base.mkdir(parents=True, exist_ok=True)
-        self.dir = Path(tempfile.mkdtemp(prefix=self.name + "-", dir=base))
+        WORK.mkdir(parents=True, exist_ok=True)
+        self.dir = Path(tempfile.mkdtemp(prefix=self.name + "-", dir=WORK))
         self.log = self.dir / "target.log"
         self.wine = rig.WineRig(locale=self.locale).__enter__()
         try:
@@ -205,26 +113,22 @@ class PlaybackSession:
         return self
 
     def _start(self):
-        sim = self.wine.start_native([rig.FKSIM, "--script", "--model", self.model],
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
-                                     bufsize=1)
-        self.sim = Sim(sim)
+        self.sim = Sim.start(self.wine, self.model)
         self.wine.map_ports({1: self.sim.pty})
         self.target = self.wine.start_target(self.log)
         layout = self.dir / "keys.fkl"
         layout.write_bytes(layout_bytes(self.keys))
-        (self.dir / "Vantrel.sys").write_bytes(settings_bytes(rig.winpath(layout), self.model))
+        (self.dir / "Vantrel.sys").write_bytes(
+            settings_bytes(FkNameT=rig.winpath(layout), FileOn=1, FkModel=self.model))
         self.started_at = time.monotonic()
         self.vantrel = self.wine.start_wine(VANTREL, cwd=self.dir)
 
     def close(self, timeout=15):
-        """Asks Vantrel to close (WM_CLOSE, as taskkill without /f sends it) and
-        waits for it; True when it ended by itself."""
+        """Asks Vantrel to close and waits for it; True when it ended by itself."""
         if self.closed or self.vantrel is None:
             return True
         self.closed = True
-        self.wine.run_wine("taskkill", "/im", "Vantrel.exe", timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        request_close(self.wine)
         try:
             self.vantrel.wait(timeout)
             return True

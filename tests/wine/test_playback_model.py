@@ -13,11 +13,10 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-import rig  # noqa: E402
 from test_playback_common import (  # noqa: E402
     KEY_EVENTS, REOPEN_GAP, STARTUP_HEX, PlaybackSession, downs_ups, hold_frame, key_code,
-    lamps_off_hex, missing_programs, odd_parity_port_reopens, refresh_frames,
-    release_reset_frames, vk)
+    lamps_off_hex, odd_parity_port_reopens, refresh_frames, release_reset_frames, vk)
+from vantrel_e2e import FKINJECT, run_tests  # noqa: E402
 
 MODEL = "X8000"
 
@@ -33,7 +32,6 @@ KEYS = {
     (3, 6): ("結合", ["#M"]),
     (4, 6): ("結合", ["#R"]),
 }
-FKINJECT = rig.MINGW / "tests" / "wine" / "target" / "fkinject.exe"
 CHORD = downs_ups([VK_SHIFT, VK_CTRL, VK_A], [VK_A, VK_CTRL, VK_SHIFT])
 B = downs_ups([VK_B], [VK_B])
 
@@ -241,11 +239,7 @@ def main():
     ap.add_argument("--model", choices=("6094", "48G9995", "X8000"), default="X8000")
     args, rest = ap.parse_known_args()
     MODEL = args.model
-    missing = missing_programs()
-    if missing:
-        print(f"SKIPPED: {', '.join(missing)} not built")
-        sys.exit(rig.SKIP)
-    unittest.main(argv=[sys.argv[0], "-v"] + rest)
+    run_tests(rest)
 
 
 if __name__ == "__main__":

@@ -12,9 +12,8 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-import rig  # noqa: E402
-from test_playback_common import (REOPEN_GAP, PlaybackSession, missing_programs,  # noqa: E402
-                                  vk)
+from test_playback_common import REOPEN_GAP, PlaybackSession, vk  # noqa: E402
+from vantrel_e2e import run_tests  # noqa: E402
 
 LOCALE = None
 PASTE_EVENTS = ("menu-chosen", "paste", "keydown", "keyup")
@@ -69,11 +68,7 @@ def main():
     ap.add_argument("--locale")
     args, rest = ap.parse_known_args()
     LOCALE = args.locale
-    missing = missing_programs()
-    if missing:
-        print(f"SKIPPED: {', '.join(missing)} not built")
-        sys.exit(rig.SKIP)
-    unittest.main(argv=[sys.argv[0], "-v"] + rest)
+    run_tests(rest)
 
 
 if __name__ == "__main__":

@@ -9,14 +9,13 @@ notification area and the keyboard would drive it (fkinject).
 import subprocess
 import sys
 import time
-import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
-from test_shell_e2e import FKINJECT, VANTREL, Sim, layout_bytes, settings_bytes, settle  # noqa: E402
+from vantrel_e2e import (FKINJECT, DeviceCase, run_tests, settings_bytes, typing,  # noqa: E402
+                         wait_reopen)
 
-WORK = rig.REPO / "build" / "wine-e2e" / "tray"
 MAIN_CLASS = "VantrelForm1"
 TARGET_CLASS = "VantrelTarget"
 # The notification area calls back with WM_MOUSEMOVE, wParam the icon's id (1) and
@@ -58,72 +57,21 @@ def submenu_keys(row):
     return tap(VK_DOWN, VK_DOWN, VK_RIGHT, *[VK_DOWN] * row, VK_RETURN)
 
 
-class TrayCase(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.wine = rig.WineRig().__enter__()
+class TrayCase(DeviceCase):
+    WORK = "tray"
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.__exit__(None, None, None)
-
-    def setUp(self):
-        self.dir = WORK / self._testMethodName
-        self.dir.mkdir(parents=True, exist_ok=True)
-        for f in self.dir.iterdir():
-            f.rmdir() if f.is_dir() else f.unlink()
-        self.link = self.dir / "com1"
-        self.wine.map_ports({1: self.link})
-        self.procs = []
-        self.targets = 0
-
-    def tearDown(self):
-        for proc in reversed(self.procs):
-            proc.kill()
-
-    # -- helpers ----------------------------------------------------------
     def inject(self, *args):
         return inject(self.wine, *args)
 
     def layout(self, name, key):
-        (self.dir / name).write_bytes(layout_bytes(key))
-        return rig.winpath(self.dir / name)
+        return self.write_layout(name, typing(key))
 
     def start(self, **settings):
-        (self.dir / "Vantrel.sys").write_bytes(settings_bytes(FkModel="X8000", **settings))
-        self.sim = Sim(self.wine, "X8000", self.link)
-        self.procs.append(self.sim.proc)
-        self.target()
-        self.app = self.wine.start_wine(VANTREL, cwd=self.dir)
-        self.procs.append(self.app)
-        self.assertIsNotNone(self.sim.frame("refresh", 20000))
-        settle()
-        self.sim.cmd("press 3")  # the first data after start-up only identifies
-        time.sleep(0.3)
-
-    def target(self, title=None):
-        """A new fktarget in front; returns its log."""
-        self.targets += 1
-        log = self.dir / f"target{self.targets}.log"
-        self.procs.append(self.wine.start_target(log) if title is None else self.start_titled(log, title))
-        return log
-
-    def start_titled(self, log, title):
-        proc = self.wine.start_wine(rig.FKTARGET, "--log", rig.winpath(log), "--topmost",
-                                    "--title", title)
-        rig.wait_for(lambda: "ready" in rig.read_log(log), 30, f"fktarget {title!r}")
-        return proc
-
-    def keys_in(self, log, timeout):
-        """The virtual keys the target of `log` has seen go down, after waiting up
-        to `timeout` seconds for a first one."""
-        def downs():
-            return [int(d, 16) for _, e, d in rig.log_events(log) if e == "keydown"]
-        try:
-            rig.wait_for(downs, timeout, "a key in the target window")
-        except TimeoutError:
-            pass
-        return downs()
+        self.write_settings(FkModel="X8000", **settings)
+        self.sim = self.start_sim("X8000")
+        self.start_target()
+        self.app = self.start_vantrel()
+        self.past_first_data(self.sim)
 
     def open_menu(self, mouse_message=WM_RBUTTONDOWN, wait_ms=3000):
         return bool(open_menu(self.wine, mouse_message, wait_ms))
@@ -146,7 +94,7 @@ class TrayMenu(TrayCase):
         # The menu took the foreground; the device still plays into the target.
         self.to_front()
         self.sim.cmd("press 1")
-        self.assertIn(ord("A"), self.keys_in(self.dir / "target1.log", 5))
+        self.assertIn(ord("A"), self.keys_typed(self.dir / "target1.log", 5))
 
     def test_recent_layouts_in_listing_order_chosen_by_keyboard_and_played(self):
         # Each layout's key 1 types its own letter. plate.old.fkl is offered as
@@ -175,24 +123,24 @@ class TrayMenu(TrayCase):
                 rc, _ = self.inject(*submenu_keys(row))
                 chosen = time.monotonic()
                 self.assertEqual(rc, 0)
-                refresh = self.sim.frame("refresh", 3000)
+                refresh = self.sim.wait_frame("refresh", 3000)
                 self.assertIsNotNone(refresh, "no lamps refresh after the choice")
                 # The choice came before fkinject ended: the refresh waits for its timer.
                 self.assertGreater(refresh[0] / 1e6 - chosen, 0.25)
                 self.to_front()
-                settle()
+                wait_reopen()
                 if caption != "plate":
                     playing = letters[caption]
-                before = len(self.keys_in(log, 0))
+                before = len(self.keys_typed(log, 0))
                 self.sim.cmd("press 1")
-                rig.wait_for(lambda: len(self.keys_in(log, 0)) > before, 5, "key 1 played")
-                self.assertEqual(chr(self.keys_in(log, 0)[before]), playing)
+                rig.wait_for(lambda: len(self.keys_typed(log, 0)) > before, 5, "key 1 played")
+                self.assertEqual(chr(self.keys_typed(log, 0)[before]), playing)
         last = offered[0]  # the bottom row, chosen last
 
         # "終了" is the menu's last item.
         self.assertTrue(self.open_menu())
         self.inject(*tap(VK_UP, VK_RETURN))
-        self.assertIsNotNone(self.sim.frame("off", 5000))
+        self.assertIsNotNone(self.sim.wait_frame("off", 5000))
         self.assertEqual(self.app.wait(20), 0)
         self.assertEqual((self.dir / "Vantrel.sys").read_bytes(), settings_bytes(
             FkNameT=rig.winpath(self.dir / f"{last}.fkl"), FileOn=1, FkModel="X8000"))
@@ -203,22 +151,22 @@ class HandOver(TrayCase):
     "Helix Drafting" and its lower-case form)."""
 
     def assert_handed_over(self, title):
-        log = self.target(title)
-        self.assertIsNotNone(self.sim.frame("off", 3000), f"{title!r} did not take the device")
+        log = self.start_target(title)
+        self.assertIsNotNone(self.sim.wait_frame("off", 3000), f"{title!r} did not take the device")
         self.sim.frame_names()
         self.sim.cmd("press 2")
-        self.assertEqual(self.keys_in(log, 1.5), [], f"a key played while {title!r} is in front")
+        self.assertEqual(self.keys_typed(log, 1.5), [], f"a key played while {title!r} is in front")
         # Lamps off once, however many ticks see it in front.
         self.assertEqual(self.sim.frame_names(), [])
 
     def assert_taken_back(self, log):
         self.sim.cmd("clear")
         self.to_front()
-        self.assertIsNotNone(self.sim.frame("refresh", 4000), "the device was not taken back")
-        settle()
-        before = len(self.keys_in(log, 0))
+        self.assertIsNotNone(self.sim.wait_frame("refresh", 4000), "the device was not taken back")
+        wait_reopen()
+        before = len(self.keys_typed(log, 0))
         self.sim.cmd("press 1")
-        rig.wait_for(lambda: ord("A") in self.keys_in(log, 0)[before:], 5, "key 1 played")
+        rig.wait_for(lambda: ord("A") in self.keys_typed(log, 0)[before:], 5, "key 1 played")
 
     def test_mcw_windows_take_the_device_and_others_give_it_back(self):
         self.start(FkNameT=self.layout("a.fkl", "A"), FileOn=1, Timer1On=1)
@@ -232,26 +180,18 @@ class HandOver(TrayCase):
         for title in ("mc/w 図面", "図面 MC/W", " MC/W"):
             with self.subTest(title=title):
                 self.sim.cmd("clear")
-                log = self.target(title)
-                self.assertIsNone(self.sim.frame("off", 2500), f"{title!r} took the device")
+                log = self.start_target(title)
+                self.assertIsNone(self.sim.wait_frame("off", 2500), f"{title!r} took the device")
                 self.sim.cmd("press 1")
-                self.assertIn(ord("A"), self.keys_in(log, 5))
+                self.assertIn(ord("A"), self.keys_typed(log, 5))
 
     def test_without_automatic_hand_over_the_device_stays(self):
         self.start(FkNameT=self.layout("a.fkl", "A"), FileOn=1, Timer1On=0)
-        log = self.target("MC/W 図面")
-        self.assertIsNone(self.sim.frame("off", 2500))
+        log = self.start_target("MC/W 図面")
+        self.assertIsNone(self.sim.wait_frame("off", 2500))
         self.sim.cmd("press 1")
-        self.assertIn(ord("A"), self.keys_in(log, 5))
-
-
-def main():
-    missing = [str(p) for p in (VANTREL, rig.FKTARGET, FKINJECT, rig.FKSIM) if not p.exists()]
-    if missing:
-        print(f"SKIPPED: {', '.join(missing)} not built")
-        sys.exit(rig.SKIP)
-    unittest.main(argv=[sys.argv[0], "-v"] + sys.argv[1:])
+        self.assertIn(ord("A"), self.keys_typed(log, 5))
 
 
 if __name__ == "__main__":
-    main()
+    run_tests(sys.argv[1:], FKINJECT)
