@@ -54,7 +54,10 @@ def open_menu(wine, mouse_message=WM_RBUTTONDOWN, wait_ms=3000):
 def submenu_keys(row):
     """The pop-up menu's keys to row `row` (0 = top) of "ファイル" and Enter: the
     current layout's item, then "ファイル", whose submenu opens on its top row."""
-    return tap(VK_DOWN, VK_DOWN, VK_RIGHT, *[VK_DOWN] * row, VK_RETURN)
+    # Each key is given time to act: a key that arrives before the submenu is open
+    # moves in the parent menu instead.
+    return [t for vk in (VK_DOWN, VK_DOWN, VK_RIGHT, *[VK_DOWN] * row, VK_RETURN)
+            for t in (*tap(vk), "w:60")]
 
 
 class TrayCase(DeviceCase):
