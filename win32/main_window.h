@@ -25,7 +25,7 @@ namespace vantrel::win32 {
 
 class MainWindow final : public shell::ShellPlatform, public device::Timers {
  public:
-  static constexpr const wchar_t* kClassName = L"VantrelForm1";
+  static constexpr const wchar_t* kClassName = L"VantrelMainWindow";
   static constexpr const wchar_t* kTitle = L"Vantrel";
 
   explicit MainWindow(HINSTANCE instance);

@@ -50,20 +50,20 @@ constexpr ClickRow kClicks[] = {
 
 }  // namespace
 
-KeyName MojiS(std::u16string_view TokenText) {
+KeyName LookUpKeyName(std::u16string_view token) {
   KeyName result;
   for (const KeyNameRow& row : kRows) {
-    if (row.name == TokenText) {
+    if (row.name == token) {
       result.kind = KeyName::Kind::kKey;
-      result.VkCode = row.code;
+      result.vk_code = row.code;
       return result;
     }
   }
   for (const ClickRow& row : kClicks) {
-    if (row.name == TokenText) {
+    if (row.name == token) {
       result.kind = KeyName::Kind::kClick;
-      result.MouseDown = row.down;
-      result.MouseUp = row.up;
+      result.mouse_down = row.down;
+      result.mouse_up = row.up;
       return result;
     }
   }

@@ -12,14 +12,14 @@ namespace vantrel {
 struct KeyName {
   enum class Kind { kNone, kKey, kClick };
   Kind kind = Kind::kNone;
-  std::uint8_t VkCode = 0;      // kKey: the virtual-key code
-  std::uint32_t MouseDown = 0;  // kClick: mouse_event flags that press the button
-  std::uint32_t MouseUp = 0;    // kClick: mouse_event flags that release it
+  std::uint8_t vk_code = 0;      // kKey: the virtual-key code
+  std::uint32_t mouse_down = 0;  // kClick: mouse_event flags that press the button
+  std::uint32_t mouse_up = 0;    // kClick: mouse_event flags that release it
 };
 
 // The lookup of one token of a key-step body. A token in no table (or an empty
 // one) yields kind kNone and no code.
-KeyName MojiS(std::u16string_view TokenText);
+KeyName LookUpKeyName(std::u16string_view token);
 
 // Every key name with its virtual-key code, in table order (the click names are
 // not in it). One row per name; several names never share a code.

@@ -23,7 +23,7 @@ enum class LayoutError {
   kTooManySteps,     // the macro line holds more than kMaxSteps steps
 };
 
-struct LayoutReadResult {
+struct [[nodiscard]] LayoutReadResult {
   bool ok = true;
   LayoutError reason = LayoutError::kNone;
   int line = 0;     // 1-based line at which reading was abandoned; 0 when ok
@@ -36,8 +36,8 @@ struct LayoutReadResult {
 // step 1 body is empty is written as three empty lines, dropping its label and count.
 std::string WriteLayout(const AssignmentTable& table, const TextCodec& codec);
 
-// Reads records into the table without clearing it first (the loading half of
-// DataIn; its callers clear with DataDell before). Reading stops without failure
+// Reads records into the table without clearing it first (the shell clears the
+// table itself before loading a layout). Reading stops without failure
 // when the file ends before a record, so a short file fills only its keys. A
 // failure abandons the read at the failing line; whatever was stored before that
 // line stays in the table (on a bad count, the label is stored but not the count;
@@ -50,7 +50,7 @@ LayoutReadResult ReadLayout(std::string_view bytes, const TextCodec& codec, Assi
 
 // The same from a file. A file that cannot be opened fails with kCannotOpen and
 // leaves the table untouched (the file is opened before anything is cleared).
-// LoadLayoutRecords does not clear (DataIn); LoadLayoutFile clears first (Open).
+// LoadLayoutRecords does not clear; LoadLayoutFile clears first.
 LayoutReadResult LoadLayoutRecords(const FileSystem& fs, std::u16string_view path,
                                    const TextCodec& codec, AssignmentTable& table);
 LayoutReadResult LoadLayoutFile(const FileSystem& fs, std::u16string_view path,
@@ -58,7 +58,7 @@ LayoutReadResult LoadLayoutFile(const FileSystem& fs, std::u16string_view path,
 
 // Replaces the file as a whole with WriteLayout's bytes; false when it cannot be
 // written, in which case the old file is left as it was.
-bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path, const TextCodec& codec,
+[[nodiscard]] bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path, const TextCodec& codec,
                     const AssignmentTable& table);
 
 }  // namespace vantrel

@@ -1,15 +1,6 @@
 #include "core/data/table.h"
 
 namespace vantrel {
-namespace {
-std::u16string& Scratch() {
-  // Unused fields (field 0, marker 0, steps out of range) read and write a scratch
-  // string, so a stray index never touches live data.
-  thread_local std::u16string scratch;
-  scratch.clear();
-  return scratch;
-}
-}  // namespace
 
 std::u16string& AssignmentTable::StepData(int m, int k, int field, int step) {
   KeyEntry& e = Entry(m, k);

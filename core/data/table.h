@@ -42,18 +42,28 @@ class AssignmentTable {
   std::u16string& StepData(int m, int k, int field, int step);
   const std::u16string& StepData(int m, int k, int field, int step) const;
 
-  // DataDell's clearing: labels empty, counts 0, markers and bodies empty. The mode
+  // Clearing a layout: labels empty, counts 0, markers and bodies empty. The mode
   // is left as it was; with a count of 0 nothing reads it.
   void Clear();
 
-  friend bool operator==(const AssignmentTable&, const AssignmentTable&) = default;
+  friend bool operator==(const AssignmentTable& a, const AssignmentTable& b) {
+    return a.entries_ == b.entries_;
+  }
 
  private:
   static int Index(int mouse, int key) {
     if (mouse < 0 || mouse > kMouseStates || key < 0 || key > kKeys) return 0;
     return mouse * (kKeys + 1) + key;
   }
+  std::u16string& Scratch() const {
+    scratch_.clear();
+    return scratch_;
+  }
+
   std::array<KeyEntry, (kMouseStates + 1) * (kKeys + 1)> entries_{};
+  // What unused fields (field 0, marker 0, steps out of range) read and write, so a
+  // stray index never touches live data.
+  mutable std::u16string scratch_;
 };
 
 }  // namespace vantrel

@@ -32,7 +32,7 @@ class SerialControl : public PortOut {
   virtual void SetRThreshold(int characters) = 0;  // 1: a receive event per arrival
   virtual void SetInputLen(int characters) = 0;    // 0: Input() takes everything
   virtual void SetNullDiscard(bool discard) = 0;   // drop received zero bytes
-  virtual bool SetPortOpen(bool open) = 0;
+  [[nodiscard]] virtual bool SetPortOpen(bool open) = 0;
   virtual bool PortOpen() const = 0;
   // Everything received so far, in order; the buffer is emptied.
   virtual std::vector<std::uint8_t> Input() = 0;
@@ -62,7 +62,7 @@ class MouseButtons {
 // Puts text on the system clipboard for a paste.
 class Clipboard {
  public:
-  enum class Result { kOk, kUnlockFailed, kOpenFailed, kCloseFailed };
+  enum class [[nodiscard]] Result { kOk, kUnlockFailed, kOpenFailed, kCloseFailed };
   virtual ~Clipboard() = default;
   virtual Result SetText(std::u16string_view text) = 0;
 };

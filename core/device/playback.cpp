@@ -100,15 +100,15 @@ void Playback::KeyStep(std::u16string_view body, bool joined) {
 }
 
 void Playback::PressToken(std::u16string_view token, std::vector<Pressed>& step) {
-  const KeyName name = MojiS(token);
+  const KeyName name = LookUpKeyName(token);
   switch (name.kind) {
     case KeyName::Kind::kKey:
-      input_.Key(name.VkCode, false);
-      step.push_back({false, name.VkCode});
+      input_.Key(name.vk_code, false);
+      step.push_back({false, name.vk_code});
       break;
     case KeyName::Kind::kClick:
-      input_.Mouse(name.MouseDown);
-      step.push_back({true, name.MouseUp});
+      input_.Mouse(name.mouse_down);
+      step.push_back({true, name.mouse_up});
       break;
     case KeyName::Kind::kNone:
       break;  // a name the dialog never writes: nothing to press

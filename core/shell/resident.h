@@ -113,7 +113,7 @@ class Resident {
   void KeyUpIn();
 
   // Configures the serial control for the current ComS and FkModel and opens it.
-  bool OpenDevicePort(int in_buffer_size);
+  [[nodiscard]] bool OpenDevicePort(int in_buffer_size);
 
   Settings& settings() { return settings_; }
   AssignmentTable& table() { return table_; }

@@ -16,7 +16,7 @@ import rig  # noqa: E402
 from vantrel_e2e import (FKINJECT, DeviceCase, run_tests, settings_bytes, typing,  # noqa: E402
                          wait_reopen)
 
-MAIN_CLASS = "VantrelForm1"
+MAIN_CLASS = "VantrelMainWindow"
 TARGET_CLASS = "VantrelTarget"
 # The notification area calls back with WM_MOUSEMOVE, wParam the icon's id (1) and
 # lParam the mouse message over the icon.

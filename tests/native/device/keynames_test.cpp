@@ -9,11 +9,11 @@ namespace vantrel {
 namespace {
 
 int Code(std::u16string_view name) {
-  const KeyName k = MojiS(name);
-  return k.kind == KeyName::Kind::kKey ? k.VkCode : -1;
+  const KeyName k = LookUpKeyName(name);
+  return k.kind == KeyName::Kind::kKey ? k.vk_code : -1;
 }
 
-TEST(MojiS, RangesAndTheCodesThatDifferFromTheUsKeyboard) {
+TEST(LookUpKeyName, RangesAndTheCodesThatDifferFromTheUsKeyboard) {
   EXPECT_EQ(Code(u"0"), 48);
   EXPECT_EQ(Code(u"9"), 57);
   EXPECT_EQ(Code(u"A"), 65);
@@ -39,27 +39,27 @@ TEST(MojiS, RangesAndTheCodesThatDifferFromTheUsKeyboard) {
   EXPECT_EQ(Code(u"漢字"), 244);
 }
 
-TEST(MojiS, MatchesWholeNamesExactly) {
+TEST(LookUpKeyName, MatchesWholeNamesExactly) {
   for (std::u16string_view name :
        {u"", u"a", u"shift", u"F0", u"F25", u"F01", u"Shift ", u" A", u"ﾃﾝｷｰ+", u"テンキー0", u"Ａ",
         u"Windows", u"leftclick", u"ﾃﾝｷｰ", u"AB"}) {
-    EXPECT_EQ(MojiS(name).kind, KeyName::Kind::kNone) << std::string(name.begin(), name.end());
+    EXPECT_EQ(LookUpKeyName(name).kind, KeyName::Kind::kNone) << std::string(name.begin(), name.end());
   }
 }
 
-TEST(MojiS, ClickNamesCarryPressAndReleaseFlagsAndNoKeyCode) {
-  const KeyName left = MojiS(u"LeftClick");
+TEST(LookUpKeyName, ClickNamesCarryPressAndReleaseFlagsAndNoKeyCode) {
+  const KeyName left = LookUpKeyName(u"LeftClick");
   EXPECT_EQ(left.kind, KeyName::Kind::kClick);
-  EXPECT_EQ(left.MouseDown, 2u);
-  EXPECT_EQ(left.MouseUp, 4u);
-  EXPECT_EQ(left.VkCode, 0);
-  EXPECT_EQ(MojiS(u"RightClick").MouseDown, 8u);
-  EXPECT_EQ(MojiS(u"RightClick").MouseUp, 16u);
-  EXPECT_EQ(MojiS(u"MiddleClick").MouseDown, 32u);
-  EXPECT_EQ(MojiS(u"MiddleClick").MouseUp, 64u);
+  EXPECT_EQ(left.mouse_down, 2u);
+  EXPECT_EQ(left.mouse_up, 4u);
+  EXPECT_EQ(left.vk_code, 0);
+  EXPECT_EQ(LookUpKeyName(u"RightClick").mouse_down, 8u);
+  EXPECT_EQ(LookUpKeyName(u"RightClick").mouse_up, 16u);
+  EXPECT_EQ(LookUpKeyName(u"MiddleClick").mouse_down, 32u);
+  EXPECT_EQ(LookUpKeyName(u"MiddleClick").mouse_up, 64u);
 }
 
-TEST(MojiS, TableHasOneRowPerNameAndCode) {
+TEST(LookUpKeyName, TableHasOneRowPerNameAndCode) {
   std::set<std::u16string_view> names;
   std::set<int> codes;
   for (const KeyNameRow& row : KeyNameTable()) {
