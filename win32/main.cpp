@@ -13,21 +13,21 @@ vantrel::win32::MainWindow* g_window = nullptr;
 LONG g_released = 0;
 
 // A dying process must not leave split-mode keys pressed in the session.
-void ReleaseHeldKeys() noexcept {
+void ReleaseKeysBeforeDying() noexcept {
   if (!g_window || InterlockedExchange(&g_released, 1) != 0) return;
   try {
-    g_window->KeyUpIn();
+    g_window->ReleaseHeldKeys();
   } catch (...) {
   }
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
-  ReleaseHeldKeys();
+  ReleaseKeysBeforeDying();
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
 [[noreturn]] void OnTerminate() {
-  ReleaseHeldKeys();
+  ReleaseKeysBeforeDying();
   std::abort();
 }
 

@@ -36,43 +36,27 @@ MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 MainWindow::~MainWindow() {
   resident_.reset();
   serial_.reset();
-  if (hwnd_) DestroyWindow(hwnd_);
 }
 
 bool MainWindow::Create() {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = WindowProc;
-  wc.hInstance = instance_;
-  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_IDLE));
-  wc.lpszClassName = kClassName;
-  if (!RegisterClassExW(&wc)) return false;
+  const WindowClass cls{kClassName, LoadIconW(instance_, MAKEINTRESOURCEW(IDI_IDLE))};
   // Top-level but never shown; a tool window stays out of the task switcher even so.
-  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_,
-                          this);
-  if (!hwnd_) return false;
+  if (!CreateWindowOf(instance_, cls, WS_EX_TOOLWINDOW, kTitle, WS_OVERLAPPEDWINDOW,
+                      {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT}, nullptr)) {
+    return false;
+  }
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
   BuildMenu();
-  tray_ = std::make_unique<Tray>(instance_, hwnd_);
-  serial_ = std::make_unique<SerialPort>(hwnd_, kSerialData, kPortLost);
-  resident_ = std::make_unique<shell::Resident>(*this, *serial_, input_, mouse_, clipboard_, *this,
-                                                files_, codec_);
+  tray_ = std::make_unique<Tray>(instance_, hwnd());
+  serial_ = std::make_unique<SerialPort>(hwnd(), kSerialData, kPortLost);
+  resident_ =
+      std::make_unique<shell::Resident>(*this, shell::ShellPorts{*serial_, editor_serial_}, input_,
+                                        mouse_, clipboard_, *this, *this, files_, codec_);
   return true;
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
-                                        LPARAM lparam) noexcept {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self || !self->resident_) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return self->Handle(message, wparam, lparam);
-}
-
-LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (!resident_) return Default(message, wparam, lparam);
   if (taskbar_created_ != 0 && message == taskbar_created_) {
     resident_->TrayRecreated();
     return 0;
@@ -104,7 +88,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (serial_->Lost()) resident_->OnPortLost();
       return 0;
     default:
-      return DefWindowProcW(hwnd_, message, wparam, lparam);
+      return Default(message, wparam, lparam);
   }
 }
 
@@ -126,9 +110,9 @@ void MainWindow::ShowMenu() {
   POINT at{};
   GetCursorPos(&at);
   // Without the foreground the menu would not close when the user clicks elsewhere.
-  SetForegroundWindow(hwnd_);
-  TrackPopupMenu(menu_.get(), 0, at.x, at.y, 0, hwnd_, nullptr);
-  PostMessageW(hwnd_, WM_NULL, 0, 0);
+  SetForegroundWindow(hwnd());
+  TrackPopupMenu(menu_.get(), 0, at.x, at.y, 0, hwnd(), nullptr);
+  PostMessageW(hwnd(), WM_NULL, 0, 0);
 }
 
 void MainWindow::Command(UINT id) {
@@ -224,10 +208,10 @@ void MainWindow::SetRecentCaptions(const std::array<std::u16string, 5>& captions
 }
 
 void MainWindow::OpenHelp() {
-  HtmlHelpW(hwnd_, HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
+  HtmlHelpW(hwnd(), HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
-void MainWindow::RunEditor() {
+void MainWindow::RunEditor(const shell::EditorSession&) {
   // The editor window comes with the editor; until then the port is handed to
   // nobody and taken back at once.
 }
@@ -236,18 +220,31 @@ void MainWindow::Quit() {
   PostQuitMessage(0);
 }
 
-void MainWindow::Arm(device::TimerId id, int milliseconds) {
-  const auto slot = static_cast<std::size_t>(id);
-  if (slot >= due_.size()) return;
-  due_[slot] = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  SetTimer(hwnd_, slot, static_cast<UINT>(milliseconds), nullptr);
+// Win32 timer ids: the shell's timers in slots 0 and 1, the link's in 2 and 3.
+void MainWindow::Arm(shell::ShellTimer id, int milliseconds) {
+  ArmSlot(static_cast<std::size_t>(id), milliseconds);
 }
 
-void MainWindow::Disarm(device::TimerId id) {
-  const auto slot = static_cast<std::size_t>(id);
-  if (slot >= due_.size()) return;
+void MainWindow::Disarm(shell::ShellTimer id) {
+  DisarmSlot(static_cast<std::size_t>(id));
+}
+
+void MainWindow::Arm(device::LinkTimer id, int milliseconds) {
+  ArmSlot(2 + static_cast<std::size_t>(id), milliseconds);
+}
+
+void MainWindow::Disarm(device::LinkTimer id) {
+  DisarmSlot(2 + static_cast<std::size_t>(id));
+}
+
+void MainWindow::ArmSlot(std::size_t slot, int milliseconds) {
+  due_[slot] = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  SetTimer(hwnd(), slot, static_cast<UINT>(milliseconds), nullptr);
+}
+
+void MainWindow::DisarmSlot(std::size_t slot) {
   due_[slot] = 0;
-  KillTimer(hwnd_, slot);
+  KillTimer(hwnd(), slot);
 }
 
 void MainWindow::TimerFired(UINT_PTR slot) {
@@ -255,13 +252,17 @@ void MainWindow::TimerFired(UINT_PTR slot) {
   // does not take one back: such a message comes early or for a timer no longer
   // armed, and is dropped (a window timer repeats, so an armed one still fires).
   if (slot >= due_.size() || due_[slot] == 0) {
-    KillTimer(hwnd_, slot);
+    KillTimer(hwnd(), slot);
     return;
   }
   if (GetTickCount64() + kTimerSlack < due_[slot]) return;
   due_[slot] = 0;
-  KillTimer(hwnd_, slot);  // one-shot: the shell arms again what it wants
-  resident_->OnTimer(static_cast<device::TimerId>(slot));
+  KillTimer(hwnd(), slot);  // one-shot: the shell arms again what it wants
+  if (slot < 2) {
+    resident_->OnTimer(static_cast<shell::ShellTimer>(slot));
+  } else {
+    resident_->OnTimer(static_cast<device::LinkTimer>(slot - 2));
+  }
 }
 
 }  // namespace vantrel::win32

@@ -1,6 +1,6 @@
-// Form1: the program's hidden main window. It owns the tray icon, the pop-up menu,
-// the timers and the serial port through which the FK device is played, and
-// forwards every event to the shell logic (shell::Resident).
+// The program's hidden main window. It owns the tray icon, the pop-up menu, the
+// timers and the serial port through which the FK device is played, and forwards
+// every event to the shell logic (shell::Resident).
 //
 // It is a real top-level window, never shown, so that a close request from outside
 // (taskkill without /f) and the end-of-session messages reach it.
@@ -20,10 +20,14 @@
 #include "win32/input.h"
 #include "win32/serial.h"
 #include "win32/tray.h"
+#include "win32/window.h"
 
 namespace vantrel::win32 {
 
-class MainWindow final : public shell::ShellPlatform, public device::Timers {
+class MainWindow final : public Window,
+                         public shell::ShellPlatform,
+                         public device::Timers<shell::ShellTimer>,
+                         public device::Timers<device::LinkTimer> {
  public:
   static constexpr const wchar_t* kClassName = L"VantrelMainWindow";
   static constexpr const wchar_t* kTitle = L"Vantrel";
@@ -39,7 +43,7 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   // The window's load event: start-up.
   void Start() { resident_->Start(); }
   // For the crash handler: release what split mode holds down.
-  void KeyUpIn() { resident_->KeyUpIn(); }
+  void ReleaseHeldKeys() { resident_->ReleaseHeldKeys(); }
 
   // shell::ShellPlatform
   bool AnotherInstanceRunning() override;
@@ -54,21 +58,24 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   void SetCurrentLayoutCaption(std::u16string_view caption) override;
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override;
   void OpenHelp() override;
-  void RunEditor() override;
+  void RunEditor(const shell::EditorSession& session) override;
   void Quit() override;
 
-  // device::Timers: one-shot; the window kills a timer as it fires.
-  void Arm(device::TimerId id, int milliseconds) override;
-  void Disarm(device::TimerId id) override;
+  // The shell's and the device link's timers: one-shot; the window kills a timer as
+  // it fires.
+  void Arm(shell::ShellTimer id, int milliseconds) override;
+  void Disarm(shell::ShellTimer id) override;
+  void Arm(device::LinkTimer id, int milliseconds) override;
+  void Disarm(device::LinkTimer id) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam,
-                                     LPARAM lparam) noexcept;
-  LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void BuildMenu();
   void ShowMenu();
   void Command(UINT id);
   void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
+  void ArmSlot(std::size_t slot, int milliseconds);
+  void DisarmSlot(std::size_t slot);
   void TimerFired(UINT_PTR slot);
 
   struct MenuDestroyer {
@@ -76,17 +83,18 @@ class MainWindow final : public shell::ShellPlatform, public device::Timers {
   };
 
   HINSTANCE instance_;
-  HWND hwnd_ = nullptr;
   UINT taskbar_created_ = 0;
   UniqueHandle mutex_;  // "Test Mutex", kept for the life of the process
-  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // mnuPop
+  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // the tray's pop-up menu
   HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
 
-  // When each armed timer (by its TimerId) is due, in GetTickCount64 time; 0: not armed.
-  std::array<ULONGLONG, 8> due_{};
+  // When each armed timer is due, in GetTickCount64 time; 0: not armed. The Win32
+  // timer id is the slot: the shell's timers first, then the link's.
+  std::array<ULONGLONG, 4> due_{};
 
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<SerialPort> serial_;
+  SerialPort editor_serial_;  // the editor's own port: no receive handler
   SendInputSink input_;
   AsyncMouseButtons mouse_;
   Win32Clipboard clipboard_;

@@ -5,7 +5,7 @@
 #define IDI_IDLE 1
 #define IDI_ACTIVE 2
 
-// Pop-up menu commands (mnuPop): File0 shows the current layout; File1..File5 are
+// Commands of the tray's pop-up menu: File0 shows the current layout; File1..File5 are
 // consecutive.
 #define IDM_FILE0 100
 #define IDM_FILE1 101

@@ -4,42 +4,46 @@
 
 namespace vantrel::device {
 
-DeviceLink::DeviceLink(const AssignmentTable& table, std::u16string& fk_model, PortOut& port,
-                       InputSink& input, MouseButtons& mouse, Clipboard& clipboard, Timers& timers)
+DeviceLink::DeviceLink(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
+                       InputSink& input, MouseButtons& mouse, Clipboard& clipboard,
+                       Timers<LinkTimer>& timers, LinkEvents& events)
     : fk_model_(fk_model),
       port_(port),
       timers_(timers),
+      events_(events),
       receiver_(fk_model, timers),
       playback_(table, fk_model, port, input, mouse, clipboard) {}
 
 void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
-  for (int key : receiver_.Receive(bytes)) playback_.Play(key);
+  const std::vector<int> keys = receiver_.Receive(bytes);
+  ReportDetection();
+  for (int key : keys) playback_.Play(key);
 }
 
-void DeviceLink::OnTimer(TimerId id) {
-  switch (id) {
-    case TimerId::kGather:
-      receiver_.OnGatherTimer();
-      break;
-    case TimerId::kRefresh:
-      RefreshTick();
-      break;
-    case TimerId::kHandOver:
-    case TimerId::kReconnect:
-      break;  // the shell's
+void DeviceLink::OnTimer(LinkTimer id) {
+  if (id == LinkTimer::kGather) {
+    receiver_.OnGatherTimer();
+    ReportDetection();
+  } else {
+    RefreshTick();
   }
+}
+
+void DeviceLink::ReportDetection() {
+  const std::u16string model = receiver_.TakeDetectedModel();
+  if (!model.empty()) events_.ModelDetected(model);
 }
 
 bool DeviceLink::Receiving() const {
   return receiver_.Waiting();
 }
 
-void DeviceLink::KeyUpIn() {
-  playback_.KeyUpIn();
+void DeviceLink::ReleaseHeldKeys() {
+  playback_.ReleaseHeldKeys();
 }
 
-void DeviceLink::FkOff() {
-  Send(port_, LampsOff(ModelOf(fk_model_)));
+void DeviceLink::LampsOff() {
+  Send(port_, device::LampsOff(ModelOf(fk_model_)));
 }
 
 void DeviceLink::SendStartupSequence() {
@@ -47,11 +51,12 @@ void DeviceLink::SendStartupSequence() {
 }
 
 void DeviceLink::ArmRefresh() {
-  timers_.Arm(TimerId::kRefresh, kRefreshDelay);
+  timers_.Arm(LinkTimer::kRefresh, kRefreshDelay);
 }
 
 void DeviceLink::ResetReceive() {
   receiver_.Reset();
+  ReportDetection();
 }
 
 void DeviceLink::RefreshTick() {
@@ -64,7 +69,7 @@ void DeviceLink::RefreshTick() {
   if (lamp_tick_ == 0) Send(port_, Refresh6094First());
   if (lamp_tick_ != 1) {
     ++lamp_tick_;
-    timers_.Arm(TimerId::kRefresh, kRefresh6094Gap);
+    timers_.Arm(LinkTimer::kRefresh, kRefresh6094Gap);
     return;
   }
   Send(port_, Refresh(model));

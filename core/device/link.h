@@ -3,7 +3,7 @@
 //
 // Single-threaded and event-driven. The host feeds received bytes (OnReceive) and
 // timer expiries (OnTimer); the link writes frames to the port, sends input
-// events, and arms its own timers (kRefresh, kGather) through Timers.
+// events, arms its own timers, and reports a detected model to its owner.
 #pragma once
 
 #include <cstdint>
@@ -17,27 +17,35 @@
 
 namespace vantrel::device {
 
+// What the link tells its owner.
+class LinkEvents {
+ public:
+  virtual ~LinkEvents() = default;
+  // The first data named the device's model while none was configured. The owner
+  // stores it where the link reads the model, before any later byte is decoded.
+  virtual void ModelDetected(std::u16string_view model) = 0;
+};
+
 class DeviceLink {
  public:
-  // fk_model is the program-wide FkModel: read on every frame and decode, and
-  // filled in by detection on the first data.
-  DeviceLink(const AssignmentTable& table, std::u16string& fk_model, PortOut& port,
-             InputSink& input, MouseButtons& mouse, Clipboard& clipboard, Timers& timers);
+  // fk_model is the configured model, read on every frame and decode.
+  DeviceLink(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
+             InputSink& input, MouseButtons& mouse, Clipboard& clipboard, Timers<LinkTimer>& timers,
+             LinkEvents& events);
 
   // Bytes the port delivered in one receive event (everything buffered, in order).
   // Plays every complete key code in order; waits (by arming kGather) for a code
   // byte that has not arrived yet.
   void OnReceive(std::span<const std::uint8_t> bytes);
-  // kRefresh or kGather expired.
-  void OnTimer(TimerId id);
+  void OnTimer(LinkTimer id);
   // True while received data is waiting for more bytes (the hand-over check must
   // not close the port then).
   bool Receiving() const;
 
   // Releases whatever split mode still holds; writes no frame.
-  void KeyUpIn();
+  void ReleaseHeldKeys();
   // Lamps off for the current model; neither closes nor reopens the port.
-  void FkOff();
+  void LampsOff();
   // The 10-byte start-up sequence.
   void SendStartupSequence();
   // Arms the device refresh: all lamps lit about 500 ms from now.
@@ -47,8 +55,8 @@ class DeviceLink {
   // would have done.
   void ResetReceive();
 
-  std::int16_t KeyNo() const { return playback_.KeyNo(); }
-  std::int16_t MouseNo() const { return playback_.MouseNo(); }
+  std::int16_t CurrentKey() const { return playback_.CurrentKey(); }
+  std::int16_t MouseState() const { return playback_.MouseState(); }
   bool FirstDataSeen() const { return receiver_.FirstDataSeen(); }
   bool Holding() const { return playback_.Holding(); }
   // Entries (keys and mouse buttons) that split mode holds down now.
@@ -61,10 +69,12 @@ class DeviceLink {
   static constexpr int kRefreshDelay = 500;
 
   void RefreshTick();
+  void ReportDetection();
 
-  std::u16string& fk_model_;
+  const std::u16string& fk_model_;
   PortOut& port_;
-  Timers& timers_;
+  Timers<LinkTimer>& timers_;
+  LinkEvents& events_;
   Receiver receiver_;
   Playback playback_;
   int lamp_tick_ = 0;  // the 6094 refresh: 0 before its first tick, 1 before its second

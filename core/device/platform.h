@@ -39,6 +39,11 @@ class SerialControl : public PortOut {
   // Write() is the control's Output; Reopen() closes and opens with the same settings.
 };
 
+// Closing cannot fail; only an opening's result matters.
+inline void ClosePort(SerialControl& port) {
+  if (port.PortOpen()) static_cast<void>(port.SetPortOpen(false));
+}
+
 // Synthetic input into the window in front. Events are sent in call order.
 class InputSink {
  public:
@@ -62,21 +67,25 @@ class MouseButtons {
 // Puts text on the system clipboard for a paste.
 class Clipboard {
  public:
-  enum class [[nodiscard]] Result { kOk, kUnlockFailed, kOpenFailed, kCloseFailed };
+  enum class [[nodiscard]] Result{kOk, kUnlockFailed, kOpenFailed, kCloseFailed};
   virtual ~Clipboard() = default;
   virtual Result SetText(std::u16string_view text) = 0;
 };
 
-// Host-driven one-shot timers. Arm replaces a pending deadline of the same timer;
-// when it expires the host calls back into the owner (which re-arms if it wants).
-// kHandOver and kReconnect are the shell's (hand-over check, port retry); kRefresh
-// and kGather the device link's (lamp refresh, waiting for a code byte).
-enum class TimerId { kHandOver = 1, kRefresh = 2, kGather = 3, kReconnect = 4 };
+// Host-driven one-shot timers; each owner names its own in an enum of its own, and
+// the host maps them to the platform's timers. Arm replaces a pending deadline of
+// the same timer; when it expires the host calls back into the owner (which
+// re-arms if it wants).
+template <typename Id>
 class Timers {
  public:
   virtual ~Timers() = default;
-  virtual void Arm(TimerId id, int milliseconds) = 0;
-  virtual void Disarm(TimerId id) = 0;
+  virtual void Arm(Id id, int milliseconds) = 0;
+  virtual void Disarm(Id id) = 0;
 };
+
+// The device link's timers: the lamp refresh, and the wait between reads of the
+// first data or for the code byte after a lone ESC.
+enum class LinkTimer { kRefresh, kGather };
 
 }  // namespace vantrel::device

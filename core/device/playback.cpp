@@ -23,7 +23,7 @@ Playback::Playback(const AssignmentTable& table, const std::u16string& fk_model,
 }
 
 void Playback::Play(int key) {
-  key_no_ = static_cast<std::int16_t>(key);
+  current_key_ = static_cast<std::int16_t>(key);
   SelectMouseState();
 
   if (held_flag_ != 0) {
@@ -31,11 +31,11 @@ void Playback::Play(int key) {
     held_flag_ = 0;
     ReleaseFrom(held_, 0);
     held_.clear();
-    if (held_key_no_ == key_no_) return;  // the holding key's second press only releases
+    if (holding_key_ == current_key_) return;  // the holding key's second press only releases
   }
   held_.clear();
 
-  const KeyEntry& entry = table_.Entry(mouse_no_, key_no_);
+  const KeyEntry& entry = table_.Entry(mouse_state_, current_key_);
   // Counts come from layout files unchecked; the table holds at most 60 steps.
   const int count = std::min<int>(entry.count, kMaxSteps);
   for (int s = 1; s <= count; ++s) {
@@ -48,7 +48,7 @@ void Playback::Play(int key) {
   }
 }
 
-void Playback::KeyUpIn() {
+void Playback::ReleaseHeldKeys() {
   if (held_flag_ == 1) ReleaseFrom(held_, 0);
   held_.clear();
   held_flag_ = 0;
@@ -57,19 +57,19 @@ void Playback::KeyUpIn() {
 void Playback::SelectMouseState() {
   // A held button is let go first, so the macro's own clicks start from a clean state.
   if (mouse_.LeftDown()) {
-    mouse_no_ = 2;
+    mouse_state_ = 2;
     input_.Mouse(kLeftUp);
   } else if (mouse_.MiddleDown()) {
-    mouse_no_ = 3;
+    mouse_state_ = 3;
     input_.Mouse(kMiddleUp);
   } else if (mouse_.RightDown()) {
-    mouse_no_ = 4;
+    mouse_state_ = 4;
     input_.Mouse(kRightUp);
     // Closes the context menu the right button may have opened.
     input_.Key(kVkEsc, false);
     input_.Key(kVkEsc, true);
   } else {
-    mouse_no_ = 1;
+    mouse_state_ = 1;
   }
 }
 
@@ -95,8 +95,8 @@ void Playback::KeyStep(std::u16string_view body, bool joined) {
   held_.insert(held_.end(), step.begin(), step.begin() + static_cast<std::ptrdiff_t>(fit));
   ReleaseFrom(step, fit);
   held_flag_ = 1;
-  held_key_no_ = key_no_;
-  Send(port_, HoldLamp(ModelOf(fk_model_), key_no_));
+  holding_key_ = current_key_;
+  Send(port_, HoldLamp(ModelOf(fk_model_), current_key_));
 }
 
 void Playback::PressToken(std::u16string_view token, std::vector<Pressed>& step) {

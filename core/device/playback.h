@@ -1,5 +1,5 @@
 // Plays one FK key's macro as synthetic input, and keeps the keys that split-mode
-// steps hold down until the next FK key press (or KeyUpIn) releases them.
+// steps hold down until the next FK key press (or ReleaseHeldKeys) releases them.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +26,10 @@ class Playback {
   // only releases).
   void Play(int key);
   // Releases everything held, last pressed first; writes no frame.
-  void KeyUpIn();
+  void ReleaseHeldKeys();
 
-  std::int16_t KeyNo() const { return key_no_; }
-  std::int16_t MouseNo() const { return mouse_no_; }
+  std::int16_t CurrentKey() const { return current_key_; }
+  std::int16_t MouseState() const { return mouse_state_; }
   bool Holding() const { return held_flag_ != 0; }
   int HeldCount() const { return static_cast<int>(held_.size()); }
   const std::u16string& StatusLabel() const { return status_label_; }
@@ -57,10 +57,10 @@ class Playback {
   MouseButtons& mouse_;
   Clipboard& clipboard_;
 
-  std::int16_t key_no_ = 0;
-  std::int16_t mouse_no_ = 0;
+  std::int16_t current_key_ = 0;
+  std::int16_t mouse_state_ = 0;
   std::int16_t held_flag_ = 0;
-  std::int16_t held_key_no_ = 0;
+  std::int16_t holding_key_ = 0;
   std::vector<Pressed> held_;
   std::u16string status_label_;
 };

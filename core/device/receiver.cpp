@@ -37,9 +37,9 @@ std::vector<int> Receiver::Receive(std::span<const std::uint8_t> bytes) {
     }
   }
   if (esc_pending_) {
-    timers_.Arm(TimerId::kGather, kGatherWait);
+    timers_.Arm(LinkTimer::kGather, kGatherWait);
   } else if (was_pending) {
-    timers_.Disarm(TimerId::kGather);
+    timers_.Disarm(LinkTimer::kGather);
   }
   return keys;
 }
@@ -54,11 +54,11 @@ void Receiver::OnGatherTimer() {
 
 void Receiver::Reset() {
   if (gathering_first_) {
-    timers_.Disarm(TimerId::kGather);
+    timers_.Disarm(LinkTimer::kGather);
     ConsumeFirst();
   }
   if (esc_pending_) {
-    timers_.Disarm(TimerId::kGather);
+    timers_.Disarm(LinkTimer::kGather);
     esc_pending_ = false;
   }
 }
@@ -76,7 +76,7 @@ void Receiver::ReadFirst() {
   if (short_or_long || reads_ >= kMaxReads) {
     ConsumeFirst();
   } else {
-    timers_.Arm(TimerId::kGather, kGatherWait);
+    timers_.Arm(LinkTimer::kGather, kGatherWait);
   }
 }
 
@@ -86,11 +86,11 @@ void Receiver::ConsumeFirst() {
   if (!fk_model_.empty()) return;
   const std::uint8_t first = first_head_[0];
   if (first == 3) {
-    fk_model_ = u"6094";
+    detected_model_ = u"6094";
   } else if (first >= 32) {
     // Identification too short to hold an 11th character is not a 48G9995's.
     const bool tilde = first_length_ >= 11 && first_head_[10] == '~';
-    fk_model_ = tilde ? u"48G9995" : u"X8000";
+    detected_model_ = tilde ? u"48G9995" : u"X8000";
   }
 }
 

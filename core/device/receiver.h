@@ -2,11 +2,11 @@
 //
 // The first data after start-up is gathered over up to 99 reads 50 ms apart (the
 // device may be sending its identification) and consumed without a key; it names
-// the model when none is configured. Later data is a stream of key codes: each
-// complete code yields its key once, in order, and anything else is dropped. A
-// two-byte code whose ESC arrived alone waits up to 50 ms for its code byte.
+// the model when none is configured (reported, never written here). Later data is a stream of key
+// codes: each complete code yields its key once, in order, and anything else is dropped. A two-byte
+// code whose ESC arrived alone waits up to 50 ms for its code byte.
 //
-// The waits are timer deadlines (TimerId::kGather), never sleeps.
+// The waits are timer deadlines (LinkTimer::kGather), never sleeps.
 #pragma once
 
 #include <array>
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/device/platform.h"
@@ -26,7 +27,8 @@ class Receiver {
   static constexpr int kMaxReads = 99;
   static constexpr std::uint8_t kEsc = 0x1B;
 
-  Receiver(std::u16string& fk_model, Timers& timers) : fk_model_(fk_model), timers_(timers) {}
+  Receiver(const std::u16string& fk_model, Timers<LinkTimer>& timers)
+      : fk_model_(fk_model), timers_(timers) {}
 
   // One receive event's bytes; returns the keys (1..32) completed by them, in order.
   std::vector<int> Receive(std::span<const std::uint8_t> bytes);
@@ -37,14 +39,18 @@ class Receiver {
 
   bool Waiting() const { return gathering_first_ || esc_pending_; }
   bool FirstDataSeen() const { return first_data_seen_; }
+  // The model the first data named, once, after the call that consumed it; empty
+  // when a model was configured or nothing has been detected since the last take.
+  std::u16string TakeDetectedModel() { return std::exchange(detected_model_, {}); }
 
  private:
   void AppendFirst(std::span<const std::uint8_t> bytes);
   void ReadFirst();  // one read of the first data: stop, or wait for the next
   void ConsumeFirst();
 
-  std::u16string& fk_model_;
-  Timers& timers_;
+  const std::u16string& fk_model_;
+  Timers<LinkTimer>& timers_;
+  std::u16string detected_model_;
 
   bool first_data_seen_ = false;
   bool gathering_first_ = false;

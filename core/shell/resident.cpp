@@ -8,7 +8,7 @@ namespace vantrel::shell {
 
 namespace {
 
-using device::TimerId;
+using device::LinkTimer;
 
 constexpr std::u16string_view kHandOverPrefixes[] = {u"Helix Drafting", u"MC/W", u"MICRO CADAM/W"};
 constexpr std::uint32_t kRightButtonDown = 0x204;  // WM_RBUTTONDOWN
@@ -64,38 +64,42 @@ std::u16string SettingsNotSavedText(std::u16string_view path) {
   return u"設定ファイル " + std::u16string(path) + u" を保存できませんでした。";
 }
 
-Resident::Resident(ShellPlatform& platform, device::SerialControl& port, device::InputSink& input,
+Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,
                    device::MouseButtons& mouse, device::Clipboard& clipboard,
-                   device::Timers& timers, const FileSystem& files, const TextCodec& codec)
+                   device::Timers<ShellTimer>& timers,
+                   device::Timers<device::LinkTimer>& link_timers, const FileSystem& files,
+                   const TextCodec& codec)
     : platform_(platform),
-      port_(port),
+      port_(ports.device),
+      editor_port_(ports.editor),
       timers_(timers),
+      link_timers_(link_timers),
       files_(files),
       codec_(codec),
-      link_(table_, settings_.FkModel, port, input, mouse, clipboard, timers) {}
+      link_(table_, settings_.FkModel, ports.device, input, mouse, clipboard, link_timers, *this) {}
 
 void Resident::Start() {
   if (started_) return;
   started_ = true;
   settings_.ComS = 1;
-  timers_.Disarm(TimerId::kHandOver);
+  timers_.Disarm(ShellTimer::kHandOver);
   if (platform_.AnotherInstanceRunning()) {
-    already_running_ = 1;
+    already_running_ = true;
     platform_.ShowSecondInstanceMessage();
     Shutdown();
     return;
   }
-  TakeWorkDir();
+  TakeWorkingFolder();
   const std::u16string settings_path = SettingsPath();
   if (files_.FileExists(settings_path)) {
     if (auto bytes = files_.ReadAll(settings_path)) ReadSettings(*bytes, codec_, settings_);
   }
-  if (settings_.Timer1On == 1) timers_.Arm(TimerId::kHandOver, kHandOverInterval);
+  if (settings_.Timer1On == 1) timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
   if (settings_.FileOn != 0 && files_.FileExists(settings_.FkNameT)) LoadLayout();
   platform_.SetCurrentLayoutCaption(u"");
-  Tray(file_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup, TrayMode::kAdd);
-  if (file_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
-  port_held_ = 1;
+  Tray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup, TrayMode::kAdd);
+  if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
+  port_wanted_ = true;
   const bool open = TakePort(kStartupBufferSize);
   BuildRecent();
   // A port that is missing now gets the sequence when it appears (Reconnect).
@@ -113,14 +117,13 @@ void Resident::Shutdown() {
     return;
   }
   // Nothing may fire while an error box below runs its own message loop.
-  for (TimerId id : {TimerId::kHandOver, TimerId::kRefresh, TimerId::kGather, kReconnect}) {
-    timers_.Disarm(id);
-  }
+  for (ShellTimer id : {ShellTimer::kHandOver, ShellTimer::kReconnect}) timers_.Disarm(id);
+  for (LinkTimer id : {LinkTimer::kRefresh, LinkTimer::kGather}) link_timers_.Disarm(id);
   // Whatever way the program ends, no key stays down.
-  link_.KeyUpIn();
+  link_.ReleaseHeldKeys();
   const std::u16string settings_path = SettingsPath();
   const bool saved = files_.ReplaceAtomically(settings_path, WriteSettings(settings_, codec_));
-  if (port_held_ == 1) ReleasePort();
+  if (port_wanted_) ReleasePort();
   if (tray_added_) Tray(tray_icon_, tray_tip_, TrayMode::kDelete);
   // Told last, so the device and the tray are free while the box waits.
   if (!saved) platform_.ShowError(SettingsNotSavedText(settings_path));
@@ -129,7 +132,7 @@ void Resident::Shutdown() {
 
 void Resident::OnComm() {
   if (shut_down_ || !started_ || !port_.PortOpen()) return;
-  timers_.Disarm(TimerId::kHandOver);
+  timers_.Disarm(ShellTimer::kHandOver);
   const std::vector<std::uint8_t> bytes = port_.Input();
   link_.OnReceive(bytes);
   CheckPortStillOpen(true);
@@ -137,61 +140,66 @@ void Resident::OnComm() {
 }
 
 void Resident::OnPortLost() {
-  if (shut_down_ || !started_ || editor_open_ || port_held_ != 1 || outage_) return;
-  if (port_.PortOpen()) port_.SetPortOpen(false);
+  if (shut_down_ || !started_ || editor_open_ || !port_wanted_ || outage_) return;
+  device::ClosePort(port_);
   link_.ResetReceive();
   // The device that would release the held keys with its next press is gone.
-  link_.KeyUpIn();
+  link_.ReleaseHeldKeys();
   StartOutage(true);
 }
 
-void Resident::OnTimer(TimerId id) {
+void Resident::OnTimer(ShellTimer id) {
   if (shut_down_ || !started_) return;
-  if (id == TimerId::kHandOver) {
+  if (id == ShellTimer::kHandOver) {
     HandOverTick();
-  } else if (id == TimerId::kRefresh) {
+  } else {
+    Reconnect();
+  }
+}
+
+void Resident::OnTimer(LinkTimer id) {
+  if (shut_down_ || !started_) return;
+  if (id == LinkTimer::kRefresh) {
     // A refresh armed before the port was handed over or lost must not reopen it.
     if (!port_.PortOpen()) return;
     link_.OnTimer(id);
     CheckPortStillOpen(true);
-  } else if (id == TimerId::kGather) {
+  } else {
     const bool was_open = port_.PortOpen();
     link_.OnTimer(id);
     CheckPortStillOpen(was_open);
     ResumeHandOver();
-  } else if (id == kReconnect) {
-    Reconnect();
   }
 }
 
 void Resident::ChooseRecent(int entry) {
   if (shut_down_ || !started_ || entry < 1 || entry > static_cast<int>(recent_.size())) return;
-  link_.KeyUpIn();
+  link_.ReleaseHeldKeys();
   link_.ArmRefresh();
-  TakeWorkDir();
+  TakeWorkingFolder();
   const std::u16string caption = recent_[entry - 1];
-  settings_.FkNameT = work_dir_ + caption + u".fkl";
+  settings_.FkNameT = working_folder_ + caption + u".fkl";
   if (!files_.FileExists(settings_.FkNameT)) return;
   platform_.SetCurrentLayoutCaption(caption);
-  DataDell();
+  ClearLayout();
   LoadLayout();
   Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
 }
 
 void Resident::Editor() {
   if (shut_down_ || !started_ || editor_open_) return;
-  link_.KeyUpIn();
-  timers_.Disarm(TimerId::kHandOver);
-  timers_.Disarm(kReconnect);
+  link_.ReleaseHeldKeys();
+  timers_.Disarm(ShellTimer::kHandOver);
+  timers_.Disarm(ShellTimer::kReconnect);
   editor_open_ = true;
   ReleasePort();
-  platform_.RunEditor();
+  platform_.RunEditor({table_, settings_, layout_loaded_, working_folder_, editor_port_});
   editor_open_ = false;
   if (shut_down_) return;
-  if (file_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
-  port_held_ = 1;
+  if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
+  port_wanted_ = true;
   const bool open = TakePort(kReopenBufferSize);
-  if (file_loaded_) {
+  if (layout_loaded_) {
     Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
     if (open) link_.ArmRefresh();
   } else {
@@ -205,7 +213,7 @@ void Resident::Help() {
 }
 
 void Resident::Exit() {
-  link_.KeyUpIn();
+  link_.ReleaseHeldKeys();
   Shutdown();
 }
 
@@ -213,14 +221,14 @@ void Resident::TrayRecreated() {
   if (tray_added_ && !shut_down_) platform_.SetTray(tray_icon_, tray_tip_, TrayMode::kAdd);
 }
 
-void Resident::KeyUpIn() {
-  link_.KeyUpIn();
+void Resident::ReleaseHeldKeys() {
+  link_.ReleaseHeldKeys();
 }
 
 bool Resident::OpenDevicePort(int in_buffer_size) {
   const bool is_6094 = settings_.FkModel == u"6094";
   // The line settings only take effect at an opening.
-  if (port_.PortOpen()) port_.SetPortOpen(false);
+  device::ClosePort(port_);
   port_.SetCommPort(settings_.ComS);
   port_.SetSettings(is_6094 ? "9600,o,8,1" : "9600,n,8,1");
   port_.SetInBufferSize(in_buffer_size);
@@ -230,27 +238,32 @@ bool Resident::OpenDevicePort(int in_buffer_size) {
   return port_.SetPortOpen(true);
 }
 
-void Resident::TakeWorkDir() {
-  work_dir_ = platform_.CurrentDirectory();
+void Resident::TakeWorkingFolder() {
+  working_folder_ = platform_.CurrentDirectory();
   // A drive's root already ends with its separator.
-  if (work_dir_.empty() || work_dir_.back() != u'\\') work_dir_.push_back(u'\\');
+  if (working_folder_.empty() || working_folder_.back() != u'\\') working_folder_.push_back(u'\\');
 }
 
-void Resident::DataDell() {
+void Resident::ClearLayout() {
   table_.Clear();
-  file_loaded_ = 0;
+  layout_loaded_ = false;
   link_.ClearStatusLabel();
 }
 
 void Resident::LoadLayout() {
-  // A load abandoned part-way keeps what was read, as a complete load would.
-  LoadLayoutRecords(files_, settings_.FkNameT, codec_, table_);
-  file_loaded_ = 1;
+  // A load abandoned part-way keeps what was read, and counts as loaded, as a
+  // complete load would: the user sees the keys that did load.
+  static_cast<void>(LoadLayoutRecords(files_, settings_.FkNameT, codec_, table_));
+  layout_loaded_ = true;
+}
+
+void Resident::ModelDetected(std::u16string_view model) {
+  settings_.FkModel = model;
 }
 
 void Resident::BuildRecent() {
   recent_.fill(u"");
-  const std::vector<std::u16string> names = platform_.ListLayouts(work_dir_);
+  const std::vector<std::u16string> names = platform_.ListLayouts(working_folder_);
   const std::size_t n = std::min(names.size(), recent_.size());
   for (std::size_t i = 0; i < n; ++i) recent_[i] = RecentCaption(names[i]);
   platform_.SetRecentCaptions(recent_);
@@ -273,17 +286,17 @@ void Resident::HandOverTick() {
   if (!link_.Receiving()) {
     if (IsHandOverTitle(platform_.ForegroundTitle())) {
       Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
-      if (port_held_ == 1) {
+      if (port_wanted_) {
         // Keys held by split mode would stay down in the CAD program, which has no
         // way to release them: let go of them with the device.
-        link_.KeyUpIn();
+        link_.ReleaseHeldKeys();
         ReleasePort();
-        timers_.Disarm(kReconnect);
-        port_held_ = 0;
+        timers_.Disarm(ShellTimer::kReconnect);
+        port_wanted_ = false;
       }
-    } else if (port_held_ != 1) {
-      if (file_loaded_) Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
-      port_held_ = 1;
+    } else if (!port_wanted_) {
+      if (layout_loaded_) Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
+      port_wanted_ = true;
       if (TakePort(kReopenBufferSize)) link_.ArmRefresh();
     }
   }
@@ -292,13 +305,13 @@ void Resident::HandOverTick() {
 
 void Resident::ResumeHandOver() {
   if (shut_down_ || editor_open_ || settings_.Timer1On != 1 || link_.Receiving()) return;
-  timers_.Arm(TimerId::kHandOver, kHandOverInterval);
+  timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
 }
 
 void Resident::ReleasePort() {
   if (port_.PortOpen()) {
-    link_.FkOff();
-    port_.SetPortOpen(false);
+    link_.LampsOff();
+    device::ClosePort(port_);
   }
   link_.ResetReceive();
 }
@@ -306,7 +319,7 @@ void Resident::ReleasePort() {
 bool Resident::TakePort(int in_buffer_size) {
   if (OpenDevicePort(in_buffer_size)) {
     outage_ = false;
-    timers_.Disarm(kReconnect);
+    timers_.Disarm(ShellTimer::kReconnect);
     return true;
   }
   StartOutage(false);
@@ -319,11 +332,11 @@ void Resident::StartOutage(bool lost) {
     platform_.Balloon(kProgramName,
                       lost ? PortLostText(settings_.ComS) : PortUnavailableText(settings_.ComS));
   }
-  timers_.Arm(kReconnect, kReconnectInterval);
+  timers_.Arm(ShellTimer::kReconnect, kReconnectInterval);
 }
 
 void Resident::Reconnect() {
-  if (editor_open_ || port_held_ != 1 || port_.PortOpen()) return;
+  if (editor_open_ || !port_wanted_ || port_.PortOpen()) return;
   // The device may have been unplugged or never set up: start it as at start-up.
   if (TakePort(kReopenBufferSize)) {
     link_.SendStartupSequence();

@@ -27,15 +27,27 @@ inline constexpr std::u16string_view kTipChanged = u"アイコン変更";
 inline constexpr std::u16string_view kSecondInstanceText = u"Vantrel が既に起動しています";
 inline constexpr std::u16string_view kProgramName = u"Vantrel";
 
-// Timer1 ticks once a second while the hand-over is on; a missing port is retried
-// at the same pace.
+// The hand-over check runs once a second while the hand-over is on; a missing port
+// is retried at the same pace.
 inline constexpr int kHandOverInterval = 1000;
 inline constexpr int kReconnectInterval = 1000;
 inline constexpr int kStartupBufferSize = 2048;
 inline constexpr int kReopenBufferSize = 1024;
 
-// The shell's own retry timer for a port that is missing or was lost.
-inline constexpr device::TimerId kReconnect = device::TimerId::kReconnect;
+// The shell's timers: the hand-over check, and the retry of a port that is missing
+// or was lost.
+enum class ShellTimer { kHandOver, kReconnect };
+
+// What the editor works on while it is open. The shell's port is closed for that
+// time; the editor opens its own port (with settings.ComS and settings.FkModel)
+// and must have closed it again when it returns.
+struct EditorSession {
+  AssignmentTable& table;
+  Settings& settings;
+  bool& layout_loaded;  // a layout named by settings.FkNameT is in the table
+  std::u16string_view working_folder;
+  device::SerialControl& port;
+};
 
 // Everything the shell asks of the operating system beyond the device.
 class ShellPlatform {
@@ -61,7 +73,7 @@ class ShellPlatform {
   virtual void SetRecentCaptions(const std::array<std::u16string, 5>& captions) = 0;  // File1..5
   virtual void OpenHelp() = 0;  // "Vantrel.chm"
   // Shows the editor modally; returns when it closes.
-  virtual void RunEditor() = 0;
+  virtual void RunEditor(const EditorSession& session) = 0;
   // Ends the process's message loop (after shut-down has run).
   virtual void Quit() = 0;
 };
@@ -81,10 +93,18 @@ std::u16string PortUnavailableText(int com_port);
 std::u16string PortLostText(int com_port);
 std::u16string SettingsNotSavedText(std::u16string_view path);
 
-class Resident {
+// The serial controls the shell drives: the device port it plays through, and the
+// editor's own, which it only hands to the editor.
+struct ShellPorts {
+  device::SerialControl& device;
+  device::SerialControl& editor;
+};
+
+class Resident final : private device::LinkEvents {
  public:
-  Resident(ShellPlatform& platform, device::SerialControl& port, device::InputSink& input,
-           device::MouseButtons& mouse, device::Clipboard& clipboard, device::Timers& timers,
+  Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,
+           device::MouseButtons& mouse, device::Clipboard& clipboard,
+           device::Timers<ShellTimer>& timers, device::Timers<device::LinkTimer>& link_timers,
            const FileSystem& files, const TextCodec& codec);
   Resident(const Resident&) = delete;
   Resident& operator=(const Resident&) = delete;
@@ -98,8 +118,9 @@ class Resident {
   // Events of the serial layer: data waiting, and the port gone from under us.
   void OnComm();
   void OnPortLost();
-  // A one-shot timer expired (Timer1 = kHandOver, Timer2 = kRefresh, kGather, kReconnect).
-  void OnTimer(device::TimerId id);
+  // A one-shot timer of the shell's, or of its device link's, expired.
+  void OnTimer(ShellTimer id);
+  void OnTimer(device::LinkTimer id);
 
   // Pop-up menu commands.
   void ChooseRecent(int entry);  // File1..File5
@@ -110,7 +131,7 @@ class Resident {
   void TrayRecreated();
 
   // Releases whatever split mode still holds down.
-  void KeyUpIn();
+  void ReleaseHeldKeys();
 
   // Configures the serial control for the current ComS and FkModel and opens it.
   [[nodiscard]] bool OpenDevicePort(int in_buffer_size);
@@ -118,17 +139,22 @@ class Resident {
   Settings& settings() { return settings_; }
   AssignmentTable& table() { return table_; }
   device::DeviceLink& link() { return link_; }
-  const std::u16string& WorkDir() const { return work_dir_; }
-  bool FileLoaded() const { return file_loaded_ != 0; }
-  bool PortHeld() const { return port_held_ != 0; }
-  bool AlreadyRunning() const { return already_running_ != 0; }
+  const std::u16string& WorkingFolder() const { return working_folder_; }
+  bool LayoutLoaded() const { return layout_loaded_; }
+  bool WantsPort() const { return port_wanted_; }
+  bool AlreadyRunning() const { return already_running_; }
   bool Outage() const { return outage_; }
 
  private:
-  void TakeWorkDir();
-  std::u16string SettingsPath() const { return work_dir_ + std::u16string(kSettingsFileName); }
-  void DataDell();
-  void LoadLayout();  // DataIn for FkNameT, then FileLoaded = 1
+  void TakeWorkingFolder();
+  std::u16string SettingsPath() const {
+    return working_folder_ + std::u16string(kSettingsFileName);
+  }
+  // Empties the table and the status label; no layout is loaded then.
+  void ClearLayout();
+  // Loads FkNameT into the table as it stands (the callers clear it first).
+  void LoadLayout();
+  void ModelDetected(std::u16string_view model) override;
   void BuildRecent();
   void Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode);
   void HandOverTick();
@@ -144,7 +170,9 @@ class Resident {
 
   ShellPlatform& platform_;
   device::SerialControl& port_;
-  device::Timers& timers_;
+  device::SerialControl& editor_port_;
+  device::Timers<ShellTimer>& timers_;
+  device::Timers<device::LinkTimer>& link_timers_;
   const FileSystem& files_;
   const TextCodec& codec_;
 
@@ -152,12 +180,12 @@ class Resident {
   AssignmentTable table_;
   device::DeviceLink link_;
 
-  std::u16string work_dir_;
-  std::int16_t file_loaded_ = 0;
-  // 1 while the shell wants the device port: always, except while it is handed over
-  // to the CAD program. Whether it is open now is the serial control's PortOpen().
-  std::int16_t port_held_ = 0;
-  std::int16_t already_running_ = 0;
+  std::u16string working_folder_;
+  bool layout_loaded_ = false;
+  // The shell wants the device port: always, except while it is handed over to the
+  // CAD program. Whether it is open now is the serial control's PortOpen().
+  bool port_wanted_ = false;
+  bool already_running_ = false;
   std::array<std::u16string, 5> recent_;
   TrayIcon tray_icon_ = TrayIcon::kIdle;
   std::u16string tray_tip_;

@@ -1,9 +1,9 @@
 // Arbitrary bytes in arbitrary receive events, with timer expiries, mouse buttons,
-// KeyUpIn and port closings in between, against a fuzzed assignment table.
+// ReleaseHeldKeys and port closings in between, against a fuzzed assignment table.
 //
 // Checks: nothing crashes; only codes of the key-name table (and Esc, P) are sent;
 // no key is released that is not down; whatever split mode holds is exactly what is
-// down, and KeyUpIn lets all of it go; every frame has the length of a known frame;
+// down, and ReleaseHeldKeys lets all of it go; every frame has the length of a known frame;
 // and the keys decoded do not depend on how the bytes were cut into events.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -93,13 +93,22 @@ struct Clip : Clipboard {
   Result SetText(std::u16string_view) override { return result; }
 };
 
-struct Clock : Timers {
+struct Clock : Timers<LinkTimer> {
   bool gather = false, refresh = false;
-  void Arm(TimerId id, int ms) override {
-    Check(ms == 50 || (id == TimerId::kRefresh && ms == 500));
-    (id == TimerId::kGather ? gather : refresh) = true;
+  void Arm(LinkTimer id, int ms) override {
+    Check(ms == 50 || (id == LinkTimer::kRefresh && ms == 500));
+    (id == LinkTimer::kGather ? gather : refresh) = true;
   }
-  void Disarm(TimerId id) override { (id == TimerId::kGather ? gather : refresh) = false; }
+  void Disarm(LinkTimer id) override { (id == LinkTimer::kGather ? gather : refresh) = false; }
+};
+
+struct ModelStore : LinkEvents {
+  explicit ModelStore(std::u16string& model) : model(model) {}
+  void ModelDetected(std::u16string_view m) override {
+    Check(model.empty());
+    model = m;
+  }
+  std::u16string& model;
 };
 
 const std::u16string kTokens[] = {u"Shift",      u"Ctrl",        u"Alt",    u"A",
@@ -139,6 +148,8 @@ void CheckCutting(FuzzedDataProvider& in) {
   const std::uint8_t first = 0x20;
   cut.Receive({&first, 1});
   whole.Receive({&first, 1});
+  if (std::u16string m = cut.TakeDetectedModel(); !m.empty()) model = m;
+  if (std::u16string m = whole.TakeDetectedModel(); !m.empty()) model_whole = m;
   std::vector<std::uint8_t> all;
   std::vector<int> keys;
   while (in.remaining_bytes() > 0) {
@@ -169,7 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Buttons buttons;
   Clip clip;
   Clock clock;
-  DeviceLink link(table, fk_model, port, sink, buttons, clip, clock);
+  ModelStore events(fk_model);
+  DeviceLink link(table, fk_model, port, sink, buttons, clip, clock, events);
 
   while (in.remaining_bytes() > 0) {
     switch (in.ConsumeIntegralInRange(0, 9)) {
@@ -184,13 +196,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 4:
         if (clock.gather) {
           clock.gather = false;
-          link.OnTimer(TimerId::kGather);
+          link.OnTimer(LinkTimer::kGather);
         }
         break;
       case 5:
         if (clock.refresh) {
           clock.refresh = false;
-          link.OnTimer(TimerId::kRefresh);
+          link.OnTimer(LinkTimer::kRefresh);
         }
         break;
       case 6:
@@ -200,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         clip.result = static_cast<Clipboard::Result>(in.ConsumeIntegralInRange(0, 3));
         break;
       case 7:
-        link.KeyUpIn();
+        link.ReleaseHeldKeys();
         Check(sink.Down() == 0);
         break;
       case 8:
@@ -208,7 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(!link.Receiving());
         break;
       case 9:
-        link.FkOff();
+        link.LampsOff();
         link.ArmRefresh();
         break;
     }
@@ -216,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(sink.Down() == (link.Holding() ? link.HeldCount() : 0));
     Check(link.HeldCount() <= 60);
   }
-  link.KeyUpIn();
+  link.ReleaseHeldKeys();
   Check(sink.Down() == 0);
   return 0;
 }

@@ -40,8 +40,8 @@ TEST(DeviceLinkFrames, StartupRefreshAndLampsOffPerModel) {
   Rig x(u"X8000");
   x.link.SendStartupSequence();
   x.link.ArmRefresh();
-  x.link.OnTimer(TimerId::kRefresh);
-  x.link.FkOff();
+  x.link.OnTimer(LinkTimer::kRefresh);
+  x.link.LampsOff();
   EXPECT_EQ(x.t.Take(),
             "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
             "arm refresh 500\n"
@@ -54,8 +54,8 @@ TEST(DeviceLinkFrames, StartupRefreshAndLampsOffPerModel) {
 
   Rig g(u"48G9995");
   g.link.SendStartupSequence();
-  g.link.OnTimer(TimerId::kRefresh);
-  g.link.FkOff();
+  g.link.OnTimer(LinkTimer::kRefresh);
+  g.link.LampsOff();
   EXPECT_EQ(g.t.Take(),
             "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
             "port 1B 13 1B 12 20 " +
@@ -67,12 +67,12 @@ TEST(DeviceLinkFrames, StartupRefreshAndLampsOffPerModel) {
   Rig s(u"6094");
   s.link.SendStartupSequence();
   s.link.ArmRefresh();
-  s.link.OnTimer(TimerId::kRefresh);
-  s.link.OnTimer(TimerId::kRefresh);
+  s.link.OnTimer(LinkTimer::kRefresh);
+  s.link.OnTimer(LinkTimer::kRefresh);
   s.link.ArmRefresh();
-  s.link.OnTimer(TimerId::kRefresh);
-  s.link.OnTimer(TimerId::kRefresh);
-  s.link.FkOff();
+  s.link.OnTimer(LinkTimer::kRefresh);
+  s.link.OnTimer(LinkTimer::kRefresh);
+  s.link.LampsOff();
   EXPECT_EQ(s.t.Take(),
             "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
             "arm refresh 500\n"
@@ -89,8 +89,8 @@ TEST(DeviceLinkFrames, StartupRefreshAndLampsOffPerModel) {
 
   // Any other model string is driven as an X8000.
   Rig other(u"x8000");
-  other.link.OnTimer(TimerId::kRefresh);
-  other.link.FkOff();
+  other.link.OnTimer(LinkTimer::kRefresh);
+  other.link.LampsOff();
   EXPECT_EQ(other.t.Take(), "port " + kLit29 + "\nreopen\nport " + kOff29 + "\n");
 }
 
@@ -104,8 +104,8 @@ TEST(DeviceLinkPlayback, JoinedChordsAndClicksPerModel) {
               "key 16 down\nkey 17 down\nkey 65 down\nkey 65 up\nkey 17 up\nkey 16 up\n"
               "key 16 down\nmouse 2\nmouse 4\nkey 16 up\n"
               "key 17 down\nkey 107 down\nkey 107 up\nkey 17 up\n");
-    EXPECT_EQ(r.link.KeyNo(), 2);
-    EXPECT_EQ(r.link.MouseNo(), 1);
+    EXPECT_EQ(r.link.CurrentKey(), 2);
+    EXPECT_EQ(r.link.MouseState(), 1);
     EXPECT_FALSE(r.link.Holding());
   }
 }
@@ -144,9 +144,9 @@ TEST(DeviceLinkPlayback, AnotherKeyWhileHeldReleasesFirstThenPlays) {
                             "key 16 down\n"
                             "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B "
                             "13 94 FB FF FF FF 1B 11\n");
-  // KeyUpIn lets go without a frame, and the next press has nothing left to reset.
-  r.link.KeyUpIn();
-  r.link.KeyUpIn();
+  // ReleaseHeldKeys lets go without a frame, and the next press has nothing left to reset.
+  r.link.ReleaseHeldKeys();
+  r.link.ReleaseHeldKeys();
   EXPECT_EQ(r.t.Take(), "key 16 up\n");
   r.Set(1, 4, u"結合", {u"#A"});
   r.Receive({0x1B, 0x24});
@@ -164,17 +164,17 @@ TEST(DeviceLinkPlayback, MouseButtonHeldChoosesThePageAndIsLetGoFirst) {
   r.mouse.left = r.mouse.middle = r.mouse.right = true;  // left wins
   r.Receive({0x1B, 0x21});
   EXPECT_EQ(r.t.Take(), "mouse 4\nkey 66 down\nkey 66 up\n");
-  EXPECT_EQ(r.link.MouseNo(), 2);
+  EXPECT_EQ(r.link.MouseState(), 2);
 
   r.mouse.left = false;
   r.Receive({0x1B, 0x21});
   EXPECT_EQ(r.t.Take(), "mouse 64\nkey 67 down\nkey 67 up\n");
-  EXPECT_EQ(r.link.MouseNo(), 3);
+  EXPECT_EQ(r.link.MouseState(), 3);
 
   r.mouse.middle = false;
   r.Receive({0x1B, 0x21});
   EXPECT_EQ(r.t.Take(), "mouse 16\nkey 27 down\nkey 27 up\nkey 68 down\nkey 68 up\n");
-  EXPECT_EQ(r.link.MouseNo(), 4);
+  EXPECT_EQ(r.link.MouseState(), 4);
 
   // An empty page plays nothing; page 1 does not stand in for it.
   r.table.Entry(4, 1).count = 0;
@@ -276,7 +276,7 @@ TEST(DeviceLinkPlayback, CountsTokensAndHeldKeysAreBounded) {
   EXPECT_EQ(r.t.Take(), Presses(50, 49, "down") + hold3 + Presses(50, 51, "down") +
                             Presses(40, 51, "up") + hold3);
   EXPECT_EQ(r.link.HeldCount(), 60);
-  r.link.KeyUpIn();
+  r.link.ReleaseHeldKeys();
   EXPECT_EQ(r.t.Take(), Presses(10, 51, "up") + Presses(50, 49, "up"));
 }
 
@@ -301,7 +301,7 @@ TEST(DeviceLinkReceive, FirstDataNamesAnUnknownModel) {
     Rig r(u"");
     r.link.OnReceive(std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()));
     // Data of 3..31 characters is read again after 50 ms, up to 99 reads in all.
-    for (int i = 0; i < 200 && r.link.Receiving(); ++i) r.link.OnTimer(TimerId::kGather);
+    for (int i = 0; i < 200 && r.link.Receiving(); ++i) r.link.OnTimer(LinkTimer::kGather);
     return std::string(r.fk_model.begin(), r.fk_model.end());
   };
   EXPECT_EQ(detect("\x03"), "6094");
@@ -327,14 +327,14 @@ TEST(DeviceLinkReceive, FirstDataGathersOverReadsFiftyMillisecondsApart) {
   // More data, a key code among it, joins the first data; the next read sees it all.
   r.Receive({'5', '6', '7', '8', '9', '~', 0x1B, 0x21});
   EXPECT_EQ(r.t.Take(), "");
-  r.link.OnTimer(TimerId::kGather);
+  r.link.OnTimer(LinkTimer::kGather);
   EXPECT_EQ(r.t.Take(), "arm gather 50\n");
   r.Receive(
       {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5', '6', '7'});
-  r.link.OnTimer(TimerId::kGather);  // 31 characters: still reading
+  r.link.OnTimer(LinkTimer::kGather);  // 31 characters: still reading
   EXPECT_EQ(r.t.Take(), "arm gather 50\n");
   r.Receive({'8'});
-  r.link.OnTimer(TimerId::kGather);  // 32: done
+  r.link.OnTimer(LinkTimer::kGather);  // 32: done
   EXPECT_EQ(r.t.Take(), "");
   EXPECT_FALSE(r.link.Receiving());
   EXPECT_EQ(r.fk_model, u"48G9995");
@@ -346,7 +346,7 @@ TEST(DeviceLinkReceive, FirstDataGathersOverReadsFiftyMillisecondsApart) {
   slow.Receive({'a', 'b', 'c'});
   int waits = 0;
   while (slow.link.Receiving()) {
-    slow.link.OnTimer(TimerId::kGather);
+    slow.link.OnTimer(LinkTimer::kGather);
     ++waits;
   }
   EXPECT_EQ(waits, 98);
@@ -362,7 +362,7 @@ TEST(DeviceLinkReceive, KeyCodesAreAStream) {
   // Several codes in one event play once each, in order.
   r.Receive({0x1B, 0x21, 0x1B, 0x40, 0x1B, 0x22});
   EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\nkey 70 down\nkey 70 up\nkey 66 down\nkey 66 up\n");
-  EXPECT_EQ(r.link.KeyNo(), 2);
+  EXPECT_EQ(r.link.CurrentKey(), 2);
 
   // Bytes that form no code are dropped; a second ESC replaces a waiting one.
   r.Receive({0x21, 0x1B, 0x41, 0x1B, 0x20, 0x7E, 0x1B, 0x1B, 0x23, 0x00, 0x22});
@@ -378,7 +378,7 @@ TEST(DeviceLinkReceive, KeyCodesAreAStream) {
 
   // A lone ESC whose code byte does not come within 50 ms is dropped.
   r.Receive({0x1B});
-  r.link.OnTimer(TimerId::kGather);
+  r.link.OnTimer(LinkTimer::kGather);
   EXPECT_FALSE(r.link.Receiving());
   r.Receive({0x21});
   EXPECT_EQ(r.t.Take(), "arm gather 50\n");
@@ -412,7 +412,7 @@ TEST(DeviceLinkReceive, ClosingThePortEndsFirstDataGathering) {
   EXPECT_TRUE(r.link.FirstDataSeen());
   EXPECT_EQ(r.fk_model, u"X8000");
   // A stale expiry afterwards changes nothing.
-  r.link.OnTimer(TimerId::kGather);
+  r.link.OnTimer(LinkTimer::kGather);
   EXPECT_EQ(r.t.Take(), "");
 }
 

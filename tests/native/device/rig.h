@@ -1,6 +1,4 @@
-// A DeviceLink wired to fakes that write everything it does into one transcript, one
-// event per line: "port 1B 13", "reopen", "key 16 down", "mouse 4", "clip 図面",
-// "arm gather 50", "disarm gather".
+// A DeviceLink wired to the shared fakes, everything it does in one transcript.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/transcript.h"
+#include "common/fakes.h"
 #include "core/data/table.h"
 #include "core/device/link.h"
 #include "core/device/platform.h"
@@ -19,62 +17,19 @@
 
 namespace vantrel::device::testing {
 
+using vantrel::testing::FakeClipboard;
+using vantrel::testing::FakeInput;
+using vantrel::testing::FakeMouse;
+using vantrel::testing::FakeSerial;
+using vantrel::testing::FakeTimers;
 using vantrel::testing::Hex;
 using vantrel::testing::Transcript;
 
-struct FakePort : PortOut {
-  explicit FakePort(Transcript& t) : t(t) {}
-  void Write(std::span<const std::uint8_t> bytes) override { t.Add("port " + Hex(bytes)); }
-  void Reopen() override { t.Add("reopen"); }
-  Transcript& t;
-};
-
-struct FakeInput : InputSink {
-  explicit FakeInput(Transcript& t) : t(t) {}
-  void Key(std::uint8_t vk, bool up) override {
-    t.Add("key " + std::to_string(vk) + (up ? " up" : " down"));
-  }
-  void Mouse(std::uint32_t flags) override { t.Add("mouse " + std::to_string(flags)); }
-  Transcript& t;
-};
-
-struct FakeMouse : MouseButtons {
-  bool left = false, middle = false, right = false;
-  bool LeftDown() const override { return left; }
-  bool MiddleDown() const override { return middle; }
-  bool RightDown() const override { return right; }
-};
-
-struct FakeClipboard : Clipboard {
-  explicit FakeClipboard(Transcript& t) : t(t) {}
-  Result SetText(std::u16string_view text) override {
-    t.Add("clip " + ToUtf8(text));
-    return result;
-  }
-  Transcript& t;
-  Result result = Result::kOk;
-};
-
-struct FakeTimers : Timers {
-  explicit FakeTimers(Transcript& t) : t(t) {}
-  static const char* Name(TimerId id) {
-    switch (id) {
-      case TimerId::kHandOver:
-        return "handover";
-      case TimerId::kRefresh:
-        return "refresh";
-      case TimerId::kGather:
-        return "gather";
-      case TimerId::kReconnect:
-        return "reconnect";
-    }
-    return "?";
-  }
-  void Arm(TimerId id, int ms) override {
-    t.Add(std::string("arm ") + Name(id) + " " + std::to_string(ms));
-  }
-  void Disarm(TimerId id) override { t.Add(std::string("disarm ") + Name(id)); }
-  Transcript& t;
+// Stores the detected model where the link reads it, as the shell does.
+struct ModelStore : LinkEvents {
+  explicit ModelStore(std::u16string& model) : model(model) {}
+  void ModelDetected(std::u16string_view m) override { model = m; }
+  std::u16string& model;
 };
 
 struct Rig {
@@ -103,12 +58,13 @@ struct Rig {
   Transcript t;
   AssignmentTable table;
   std::u16string fk_model;
-  FakePort port{t};
+  FakeSerial port{t, true};
   FakeInput input{t};
   FakeMouse mouse;
   FakeClipboard clipboard{t};
-  FakeTimers timers{t};
-  DeviceLink link{table, fk_model, port, input, mouse, clipboard, timers};
+  FakeTimers timers{&t};
+  ModelStore events{fk_model};
+  DeviceLink link{table, fk_model, port, input, mouse, clipboard, timers, events};
 };
 
 }  // namespace vantrel::device::testing

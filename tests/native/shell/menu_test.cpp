@@ -6,8 +6,6 @@
 namespace vantrel::shell::testing {
 namespace {
 
-using device::TimerId;
-
 TEST(Tray, OnlyARightButtonPressOpensTheMenu) {
   EXPECT_TRUE(TrayMessageOpensMenu(0x204));
   for (std::uint32_t m : {0x200u, 0x201u, 0x202u, 0x203u, 0x205u, 0x206u, 0x207u, 0x209u}) {
@@ -51,10 +49,10 @@ TEST(Recent, ChoosingAnEntryLoadsItsFileAndShowsTheActiveIcon) {
   rig.r().ChooseRecent(2);
   EXPECT_EQ(rig.t.Take(), "File0=plate\ntray modify active アイコン変更\n");
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.fkl");
-  EXPECT_TRUE(rig.r().FileLoaded());
+  EXPECT_TRUE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"新");
   EXPECT_EQ(rig.r().table().KeyLabel(2, 5), u"");  // cleared before the load
-  EXPECT_EQ(rig.timers.In(TimerId::kRefresh), 500);
+  EXPECT_EQ(rig.timers.In("refresh"), 500);
 }
 
 TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPath) {
@@ -68,9 +66,9 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPath) {
   rig.r().ChooseRecent(1);
   EXPECT_EQ(rig.t.Take(), "");
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\other\\gone.fkl");
-  EXPECT_EQ(rig.r().WorkDir(), u"C:\\other\\");
+  EXPECT_EQ(rig.r().WorkingFolder(), u"C:\\other\\");
   EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"そのまま");
-  EXPECT_FALSE(rig.r().FileLoaded());
+  EXPECT_FALSE(rig.r().LayoutLoaded());
   // The lamps are refreshed all the same.
   rig.Advance(500);
   EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
@@ -98,20 +96,21 @@ TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
   rig.r().Start();
   rig.Advance(500);
   rig.t.Take();
-  rig.platform.editor = [&] {
+  rig.platform.editor = [&](const EditorSession& editor) {
     EXPECT_FALSE(rig.serial.open);
-    EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+    EXPECT_FALSE(rig.timers.Armed("handover"));
+    EXPECT_EQ(&editor.port, &rig.editor_serial);
     rig.Advance(5000);  // the main window's timers stay quiet meanwhile
-    rig.r().settings().ComS = 4;
-    rig.r().settings().FkModel = u"6094";
-    rig.r().settings().FkNameT = u"C:\\fk\\new.fkl";
+    editor.settings.ComS = 4;
+    editor.settings.FkModel = u"6094";
+    editor.settings.FkNameT = u"C:\\fk\\new.fkl";
   };
   rig.r().Editor();
   EXPECT_EQ(rig.t.Take(), std::string(kX8000LampsOff) + "\nclose\neditor\nFile0=new\n" +
                               OpenLines(4, 1024, "9600,o,8,1", false) +
                               "tray modify active アイコン変更\n");
-  EXPECT_EQ(rig.timers.In(TimerId::kRefresh), 500);
-  EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
+  EXPECT_EQ(rig.timers.In("refresh"), 500);
+  EXPECT_EQ(rig.timers.In("handover"), 1000);
 }
 
 TEST(Editor, WithNoLayoutLoadedShowsTheIdleIconAndLeavesTheLampsUntilAKey) {
@@ -122,8 +121,8 @@ TEST(Editor, WithNoLayoutLoadedShowsTheIdleIconAndLeavesTheLampsUntilAKey) {
   rig.r().Editor();
   EXPECT_EQ(rig.t.Take(), std::string(kX8000LampsOff) + "\nclose\neditor\n" + OpenLines(1, 1024) +
                               "tray modify idle アイコン変更\n");
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kRefresh));
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+  EXPECT_FALSE(rig.timers.Armed("refresh"));
+  EXPECT_FALSE(rig.timers.Armed("handover"));
 }
 
 TEST(Editor, WhileHandedOverTheLampsAreLeftAlone) {
@@ -135,7 +134,7 @@ TEST(Editor, WhileHandedOverTheLampsAreLeftAlone) {
   rig.t.Take();
   rig.r().Editor();
   EXPECT_EQ(rig.t.Take(), "editor\n" + OpenLines(1, 1024) + "tray modify idle アイコン変更\n");
-  EXPECT_TRUE(rig.r().PortHeld());
+  EXPECT_TRUE(rig.r().WantsPort());
 }
 
 }  // namespace

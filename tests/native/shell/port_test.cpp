@@ -9,8 +9,6 @@
 namespace vantrel::shell::testing {
 namespace {
 
-using device::TimerId;
-
 constexpr char16_t kLayoutSettings[] =
     u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\nFkModel=X8000 *\r\n";
 
@@ -37,8 +35,8 @@ void HoldShiftWithKey2(Rig& rig) {
 
 // Runs the clock to the next tick of Timer1, and through it.
 void Tick(Rig& rig) {
-  ASSERT_TRUE(rig.timers.Armed(TimerId::kHandOver));
-  rig.Advance(rig.timers.In(TimerId::kHandOver));
+  ASSERT_TRUE(rig.timers.Armed("handover"));
+  rig.Advance(rig.timers.In("handover"));
 }
 
 TEST(HandOver, TitlePrefixesAreCaseSensitiveAndAtTheStart) {
@@ -59,11 +57,11 @@ TEST(HandOver, TheCadWindowGetsThePortOnceAndTheIconEveryTick) {
   Tick(rig);
   EXPECT_EQ(rig.t.Take(),
             std::string("tray modify idle アイコン変更\n") + kX8000LampsOff + "\nclose\n");
-  EXPECT_FALSE(rig.r().PortHeld());
+  EXPECT_FALSE(rig.r().WantsPort());
   Tick(rig);
   Tick(rig);
   EXPECT_EQ(rig.t.Take(), "tray modify idle アイコン変更\ntray modify idle アイコン変更\n");
-  EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
+  EXPECT_EQ(rig.timers.In("handover"), 1000);
 }
 
 TEST(HandOver, KeysHeldBySplitModeAreReleasedBeforeTheCadProgramGetsTheDevice) {
@@ -85,7 +83,7 @@ TEST(HandOver, AnotherWindowTakesThePortBackAndRefreshesTheLamps) {
   rig.platform.title = u"";  // no window in front counts as another window
   Tick(rig);
   EXPECT_EQ(rig.t.Take(), "tray modify active アイコン変更\n" + OpenLines(1, 1024));
-  EXPECT_TRUE(rig.r().PortHeld());
+  EXPECT_TRUE(rig.r().WantsPort());
   rig.Advance(500);
   EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
   rig.Receive({0x1B, 0x21});
@@ -148,10 +146,10 @@ TEST(HandOver, TicksLetMessagesRunButNeverCloseThePortInTheMiddleOfAKey) {
   rig.platform.title = u"MC/W";
   Tick(rig);
   EXPECT_TRUE(rig.serial.open);
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+  EXPECT_FALSE(rig.timers.Armed("handover"));
   rig.Receive({0x21});
   EXPECT_EQ(rig.t.Take(), "key 65 down\nkey 65 up\n");
-  EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
+  EXPECT_EQ(rig.timers.In("handover"), 1000);
   Tick(rig);
   EXPECT_FALSE(rig.serial.open);
   EXPECT_EQ(pumps, 2);
@@ -161,9 +159,9 @@ TEST(HandOver, ALoneEscThatTimesOutStartsTheTicksAgain) {
   Rig rig;
   StartPlaying(rig);
   rig.Receive({0x1B});
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+  EXPECT_FALSE(rig.timers.Armed("handover"));
   rig.Advance(50);
-  EXPECT_EQ(rig.timers.In(TimerId::kHandOver), 1000);
+  EXPECT_EQ(rig.timers.In("handover"), 1000);
 }
 
 TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {
@@ -177,7 +175,7 @@ TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {
             "NullDiscard=1\nopen failed COM3\n"
             "balloon Vantrel: COM3 を開けません。FK キーボードの接続を待っています。\n"
             "list C:\\work\\\nrecent [] [] [] [] []\n");
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kRefresh));
+  EXPECT_FALSE(rig.timers.Armed("refresh"));
   rig.Advance(5000);
   const std::string waiting = rig.t.Take();
   EXPECT_EQ(waiting.find("balloon"), std::string::npos);
@@ -188,7 +186,7 @@ TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {
   EXPECT_EQ(rig.t.Take(), OpenLines(3, 1024) + kStartupFrame + "\n");
   rig.Advance(500);
   EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
-  EXPECT_FALSE(rig.timers.Armed(kReconnect));
+  EXPECT_FALSE(rig.timers.Armed("reconnect"));
 }
 
 TEST(Outage, ALostPortReleasesHeldKeysAndComesBackWithTheLampsRefreshed) {
@@ -224,7 +222,7 @@ TEST(Outage, APortThatFailsToReopenAfterARefreshCountsAsLost) {
   rig.Advance(500);
   EXPECT_NE(rig.t.Take().find("reopen\nballoon Vantrel: COM1 との接続が切れました。"),
             std::string::npos);
-  EXPECT_EQ(rig.timers.In(kReconnect), 1000);
+  EXPECT_EQ(rig.timers.In("reconnect"), 1000);
 }
 
 TEST(Outage, TheHandOverStopsTheRetriesAndTheCadProgramKeepsThePort) {
@@ -245,7 +243,7 @@ TEST(Outage, AnEditorClosingOnAMissingPortWaitsForIt) {
   Rig rig;
   rig.r().Start();
   rig.Advance(500);
-  rig.platform.editor = [&] { rig.serial.present = false; };
+  rig.platform.editor = [&](const EditorSession&) { rig.serial.present = false; };
   rig.r().Editor();
   EXPECT_NE(rig.t.Take().find("open failed COM1\nballoon Vantrel: COM1 を開けません。"),
             std::string::npos);

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/transcript.h"
+#include "common/fakes.h"
 #include "core/data/files.h"
 #include "core/device/platform.h"
 #include "core/shell/resident.h"
@@ -26,82 +26,11 @@ namespace vantrel::shell::testing {
 using vantrel::testing::Hex;
 using vantrel::testing::Transcript;
 
-// The serial control: property sets, openings and writes. A port that is not
-// "present" refuses to open; one that goes away closes itself at the next reopen.
-struct FakeSerial : device::SerialControl {
-  explicit FakeSerial(Transcript& t) : t(t) {}
-  void Write(std::span<const std::uint8_t> bytes) override {
-    t.Add((open ? "port " : "WRITE TO CLOSED PORT ") + Hex(bytes));
-  }
-  void Reopen() override {
-    t.Add("reopen");
-    open = present;
-  }
-  void SetCommPort(int n) override {
-    comm_port = n;
-    t.Add("CommPort=" + std::to_string(n));
-  }
-  void SetSettings(std::string_view s) override { t.Add("Settings=" + std::string(s)); }
-  void SetInBufferSize(int n) override { t.Add("InBufferSize=" + std::to_string(n)); }
-  void SetRThreshold(int n) override { t.Add("RThreshold=" + std::to_string(n)); }
-  void SetInputLen(int n) override { t.Add("InputLen=" + std::to_string(n)); }
-  void SetNullDiscard(bool d) override { t.Add(std::string("NullDiscard=") + (d ? "1" : "0")); }
-  bool SetPortOpen(bool o) override {
-    if (!o) {
-      if (open) t.Add("close");
-      open = false;
-      return true;
-    }
-    const std::string name = "COM" + std::to_string(comm_port);
-    t.Add((present ? "open " : "open failed ") + name);
-    open = present;
-    return open;
-  }
-  bool PortOpen() const override { return open; }
-  std::vector<std::uint8_t> Input() override { return std::exchange(received, {}); }
-
-  Transcript& t;
-  bool present = true;
-  bool open = false;
-  int comm_port = 0;
-  std::vector<std::uint8_t> received;
-};
-
-struct FakeInput : device::InputSink {
-  explicit FakeInput(Transcript& t) : t(t) {}
-  void Key(std::uint8_t vk, bool up) override {
-    t.Add("key " + std::to_string(vk) + (up ? " up" : " down"));
-  }
-  void Mouse(std::uint32_t flags) override { t.Add("mouse " + std::to_string(flags)); }
-  Transcript& t;
-};
-
-struct NoMouseButtons : device::MouseButtons {
-  bool LeftDown() const override { return false; }
-  bool MiddleDown() const override { return false; }
-  bool RightDown() const override { return false; }
-};
-
-struct FakeClipboard : device::Clipboard {
-  explicit FakeClipboard(Transcript& t) : t(t) {}
-  Result SetText(std::u16string_view text) override {
-    t.Add("clip " + ToUtf8(text));
-    return Result::kOk;
-  }
-  Transcript& t;
-};
-
-// One-shot timers on a simulated clock.
-struct FakeTimers : device::Timers {
-  void Arm(device::TimerId id, int ms) override { due[id] = now + ms; }
-  void Disarm(device::TimerId id) override { due.erase(id); }
-  bool Armed(device::TimerId id) const { return due.count(id) != 0; }
-  // Milliseconds until the timer fires, or -1 when it is not armed.
-  long In(device::TimerId id) const { return Armed(id) ? due.at(id) - now : -1; }
-
-  long now = 0;
-  std::map<device::TimerId, long> due;
-};
+using vantrel::testing::FakeClipboard;
+using vantrel::testing::FakeInput;
+using vantrel::testing::FakeMouse;
+using vantrel::testing::FakeSerial;
+using vantrel::testing::FakeTimers;
 
 struct FakeFiles : FileSystem {
   explicit FakeFiles(Transcript& t) : t(t) {}
@@ -166,9 +95,9 @@ struct FakePlatform : ShellPlatform {
     t.Add(line);
   }
   void OpenHelp() override { t.Add("help"); }
-  void RunEditor() override {
+  void RunEditor(const EditorSession& session) override {
     t.Add("editor");
-    if (editor) editor();
+    if (editor) editor(session);
   }
   void Quit() override { t.Add("quit"); }
 
@@ -178,13 +107,16 @@ struct FakePlatform : ShellPlatform {
   std::vector<std::u16string> layouts;
   std::u16string title = u"無題 - メモ帳";
   std::function<void()> pump;
-  std::function<void()> editor;
+  std::function<void(const EditorSession&)> editor;
 };
 
 // The whole shell on fakes. Settings and layout files are put into `files` before
 // Start(); a layout is given as lines (joined with CR LF, encoded as Shift-JIS).
 struct Rig {
-  Rig() { resident.emplace(platform, serial, input, mouse, clipboard, timers, files, codec); }
+  Rig() {
+    resident.emplace(platform, ShellPorts{serial, editor_serial}, input, mouse, clipboard, timers,
+                     timers, files, codec);
+  }
 
   Resident& r() { return *resident; }
 
@@ -201,18 +133,11 @@ struct Rig {
   // Lets the simulated clock run, firing the timers that fall due, earliest first.
   void Advance(long ms) {
     const long until = timers.now + ms;
-    for (;;) {
-      auto next = timers.due.end();
-      for (auto it = timers.due.begin(); it != timers.due.end(); ++it) {
-        if (it->second <= until && (next == timers.due.end() || it->second < next->second)) {
-          next = it;
-        }
-      }
-      if (next == timers.due.end()) break;
-      const device::TimerId id = next->first;
-      timers.now = next->second;
-      timers.due.erase(next);  // one-shot: the host kills a timer as it fires
-      r().OnTimer(id);
+    while (std::optional<std::string> name = timers.PopDue(until)) {
+      if (*name == "handover") r().OnTimer(ShellTimer::kHandOver);
+      if (*name == "reconnect") r().OnTimer(ShellTimer::kReconnect);
+      if (*name == "refresh") r().OnTimer(device::LinkTimer::kRefresh);
+      if (*name == "gather") r().OnTimer(device::LinkTimer::kGather);
     }
     timers.now = until;
   }
@@ -225,8 +150,9 @@ struct Rig {
 
   Transcript t;
   FakeSerial serial{t};
+  FakeSerial editor_serial{t};
   FakeInput input{t};
-  NoMouseButtons mouse;
+  FakeMouse mouse;
   FakeClipboard clipboard{t};
   FakeTimers timers;
   FakeFiles files{t};

@@ -6,8 +6,6 @@
 namespace vantrel::shell::testing {
 namespace {
 
-using device::TimerId;
-
 TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
   Rig rig;
   rig.r().Start();
@@ -18,16 +16,16 @@ TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
                 "list C:\\work\\\n"
                 "recent [] [] [] [] []\n" +
                 kStartupFrame + "\n");
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
-  EXPECT_EQ(rig.timers.In(TimerId::kRefresh), 500);
+  EXPECT_FALSE(rig.timers.Armed("handover"));
+  EXPECT_EQ(rig.timers.In("refresh"), 500);
   rig.Advance(499);
   EXPECT_EQ(rig.t.Take(), "");
   rig.Advance(1);
   EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
   rig.Advance(10000);
   EXPECT_EQ(rig.t.Take(), "");
-  EXPECT_TRUE(rig.r().PortHeld());
-  EXPECT_FALSE(rig.r().FileLoaded());
+  EXPECT_TRUE(rig.r().WantsPort());
+  EXPECT_FALSE(rig.r().LayoutLoaded());
 }
 
 TEST(Startup, LineSettingsFollowTheModel) {
@@ -53,14 +51,14 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   rig.r().Start();
   const std::string t = rig.t.Take();
   EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
-  EXPECT_TRUE(rig.r().FileLoaded());
+  EXPECT_TRUE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"部品");
-  EXPECT_FALSE(rig.timers.Armed(TimerId::kHandOver));
+  EXPECT_FALSE(rig.timers.Armed("handover"));
 
   Rig on;
   on.PutSettings(u"Timer1On=1 *\r\n");
   on.r().Start();
-  EXPECT_EQ(on.timers.In(TimerId::kHandOver), 1000);
+  EXPECT_EQ(on.timers.In("handover"), 1000);
 }
 
 TEST(Startup, AMissingStartupLayoutStartsIdleAndKeepsItsPathForTheNextRun) {
@@ -68,7 +66,7 @@ TEST(Startup, AMissingStartupLayoutStartsIdleAndKeepsItsPathForTheNextRun) {
   rig.PutSettings(u"FkNameT=D:\\fk\\gone.fkl *\r\nFileOn=1 *\r\n");
   rig.r().Start();
   EXPECT_NE(rig.t.Take().find("File0=\ntray add idle Quillbox\nCommPort=1"), std::string::npos);
-  EXPECT_FALSE(rig.r().FileLoaded());
+  EXPECT_FALSE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().settings().FkNameT, u"D:\\fk\\gone.fkl");
 }
 
@@ -135,7 +133,7 @@ TEST(Shutdown, ReleasesKeysThatSplitModeHolds) {
   rig.Receive({0x1B, 0x21});
   rig.Receive({0x1B, 0x21});
   EXPECT_NE(rig.t.Take().find("key 16 down\n"), std::string::npos);
-  rig.r().Shutdown();  // a close from outside: no exit command ran KeyUpIn first
+  rig.r().Shutdown();  // a close from outside: no exit command ran ReleaseHeldKeys first
   EXPECT_EQ(rig.t.Take().rfind("key 16 up\nsave ", 0), 0u);
 }
 
@@ -145,7 +143,7 @@ TEST(Shutdown, WhileHandedOverLeavesTheClosedPortAlone) {
   rig.r().Start();
   rig.platform.title = u"MC/W 図面";
   rig.Advance(1000);
-  ASSERT_FALSE(rig.r().PortHeld());
+  ASSERT_FALSE(rig.r().WantsPort());
   rig.t.Take();
   rig.r().Exit();
   EXPECT_EQ(rig.t.Take(), "save C:\\work\\Vantrel.sys\ntray delete idle アイコン変更\nquit\n");
@@ -167,7 +165,7 @@ TEST(Startup, WorkDirAtADriveRootHasOneSeparator) {
   Rig rig;
   rig.platform.cwd = u"D:\\";
   rig.r().Start();
-  EXPECT_EQ(rig.r().WorkDir(), u"D:\\");
+  EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
 }
 
 }  // namespace

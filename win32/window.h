@@ -1,0 +1,45 @@
+// The base of the program's windows: registers the class once, routes the window
+// procedure to the object, and keeps exceptions from crossing into the system.
+#pragma once
+
+#include <windows.h>
+
+namespace vantrel::win32 {
+
+struct WindowClass {
+  const wchar_t* name;
+  HICON icon = nullptr;
+  HCURSOR cursor = nullptr;
+  HBRUSH background = nullptr;
+};
+
+class Window {
+ public:
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  HWND hwnd() const noexcept { return hwnd_; }
+
+ protected:
+  Window() = default;
+  // Destroys the window if it still exists.
+  virtual ~Window();
+
+  // Registers the class (once per process) and creates the window; false when
+  // either fails.
+  bool CreateWindowOf(HINSTANCE instance, const WindowClass& cls, DWORD ex_style,
+                      const wchar_t* title, DWORD style, RECT bounds, HWND parent) noexcept;
+
+  // Every message after creation; DefWindowProcW for what it does not handle.
+  virtual LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) = 0;
+  LRESULT Default(UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    return DefWindowProcW(hwnd_, message, wparam, lparam);
+  }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+
+  HWND hwnd_ = nullptr;
+};
+
+}  // namespace vantrel::win32
