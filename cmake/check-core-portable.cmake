@@ -1,12 +1,16 @@
-# Fails when a file under core/ includes an operating-system header.
+# Fails when a file under core/ reaches for the operating system: an OS header, a
+# thread or lock of its own, or a clock (time reaches the core as timer expiries).
 file(GLOB_RECURSE files ${CORE_DIR}/*.h ${CORE_DIR}/*.cpp)
+set(os_header "^[ \t]*#[ \t]*include[ \t]*[<\"](windows|winbase|winuser|wingdi|winnt|windef|shellapi|commctrl|objbase|unistd|termios|fcntl|iconv|dirent|poll|dlfcn|pthread|sys/[a-z_]+)\\.h[>\"]")
+set(std_header "^[ \t]*#[ \t]*include[ \t]*<(thread|mutex|shared_mutex|condition_variable|future|stop_token|semaphore|latch|barrier)>")
+set(clock "(steady_clock|system_clock|high_resolution_clock|utc_clock|file_clock|thread_local|[^a-z_]time\\(|[^a-z_]clock\\()")
 set(bad "")
 foreach(f IN LISTS files)
-  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](windows|winbase|winuser|wingdi|winnt|windef|shellapi|commctrl|objbase|unistd|termios|fcntl|iconv|dirent|poll|dlfcn|pthread|sys/[a-z_]+)\\.h[>\"]")
+  file(STRINGS ${f} lines REGEX "${os_header}|${std_header}|${clock}")
   if(lines)
     list(APPEND bad "${f}: ${lines}")
   endif()
 endforeach()
 if(bad)
-  message(FATAL_ERROR "core/ must stay portable; OS headers found:\n${bad}")
+  message(FATAL_ERROR "core/ must stay portable and clock-free; found:\n${bad}")
 endif()
