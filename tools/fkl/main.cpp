@@ -5,6 +5,9 @@
 //   fkl check FILE                 exit 0 when the file reads completely
 //   fkl roundtrip IN OUT           read IN, write it to OUT as the program writes
 //   fkl settings IN [--write OUT]  the seven settings; optionally written to OUT
+//   fkl layout OUT [[M:]K=LINE...]  a layout whose key K (of mouse state M, default 1)
+//                                  holds the macro line LINE, e.g. 5=結合,#Ctrl+S,*図面
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "core/data/layout.h"
+#include "core/data/macro.h"
 #include "core/data/settings.h"
 #include "tools/common/iconv_codec.h"
 #include "tools/common/posix_files.h"
@@ -23,7 +27,8 @@ constexpr const char* kUsage =
     "usage: fkl dump FILE\n"
     "       fkl check FILE\n"
     "       fkl roundtrip IN OUT\n"
-    "       fkl settings IN [--write OUT]\n";
+    "       fkl settings IN [--write OUT]\n"
+    "       fkl layout OUT [[M:]K=LINE...]\n";
 
 const char* ReasonText(LayoutError e) {
   switch (e) {
@@ -97,6 +102,36 @@ void Dump(const AssignmentTable& t) {
   }
 }
 
+bool ParseIndex(std::string_view text, int low, int high, int& out) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size() && out >= low && out <= high;
+}
+
+// Each key's count is the number of steps of its line, its label empty.
+int WriteLayoutFile(const FileSystem& fs, const TextCodec& codec,
+                    const std::vector<std::string>& args) {
+  AssignmentTable table;
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    const std::size_t eq = arg.find('=');
+    std::string_view spec = arg.substr(0, eq);
+    int mouse = 1, key = 0;
+    bool ok = eq != std::string_view::npos;
+    if (const std::size_t colon = spec.find(':'); colon != std::string_view::npos) {
+      ok = ok && ParseIndex(spec.substr(0, colon), 1, kMouseStates, mouse);
+      spec.remove_prefix(colon + 1);
+    }
+    if (!ok || !ParseIndex(spec, 1, kKeys, key))
+      return Fail(std::string(arg) + ": expected [M:]K=LINE");
+    KeyEntry& entry = table.Entry(mouse, key);
+    const MacroReadResult r = ReadMacroLine(FromUtf8(arg.substr(eq + 1)), entry);
+    if (!r.ok) return Fail(std::string(arg) + ": more than 60 steps");
+    entry.count = static_cast<std::int16_t>(r.steps);
+  }
+  if (!SaveLayoutFile(fs, FromUtf8(args[1]), codec, table)) return Fail(args[1] + ": cannot write");
+  return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
   const IconvCodec codec;
   const PosixFiles fs;
@@ -130,6 +165,7 @@ int Run(const std::vector<std::string>& args) {
       return Fail(args[3] + ": cannot write");
     return 0;
   }
+  if (args.size() >= 2 && args[0] == "layout") return WriteLayoutFile(fs, codec, args);
   std::fputs(kUsage, stderr);
   return 2;
 }
