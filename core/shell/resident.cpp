@@ -1,6 +1,7 @@
 #include "core/shell/resident.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/data/layout.h"
 
@@ -136,6 +137,7 @@ void Resident::OnComm() {
   const std::vector<std::uint8_t> bytes = port_.Input();
   link_.OnReceive(bytes);
   CheckPortStillOpen(true);
+  ReopenForDetectedModel();
   ResumeHandOver();
 }
 
@@ -146,6 +148,8 @@ void Resident::OnPortLost() {
   // The device that would release the held keys with its next press is gone.
   link_.ReleaseHeldKeys();
   StartOutage(true);
+  // The port may have gone while a key was arriving, when the ticks were paused.
+  ResumeHandOver();
 }
 
 void Resident::OnTimer(ShellTimer id) {
@@ -168,19 +172,24 @@ void Resident::OnTimer(LinkTimer id) {
     const bool was_open = port_.PortOpen();
     link_.OnTimer(id);
     CheckPortStillOpen(was_open);
+    ReopenForDetectedModel();
     ResumeHandOver();
   }
 }
 
 void Resident::ChooseRecent(int entry) {
   if (shut_down_ || !started_ || entry < 1 || entry > static_cast<int>(recent_.size())) return;
+  // An empty entry names no file: choosing it must not replace the start-up layout.
+  const std::u16string path = recent_[entry - 1];
+  if (path.empty()) return;
   link_.ReleaseHeldKeys();
   link_.ArmRefresh();
   TakeWorkingFolder();
-  const std::u16string caption = recent_[entry - 1];
-  settings_.FkNameT = working_folder_ + caption + u".fkl";
+  // The file that was listed, even when its name has more than one "." or the
+  // working folder has moved since.
+  settings_.FkNameT = path;
   if (!files_.FileExists(settings_.FkNameT)) return;
-  platform_.SetCurrentLayoutCaption(caption);
+  platform_.SetCurrentLayoutCaption(captions_[entry - 1]);
   ClearLayout();
   LoadLayout();
   Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
@@ -227,6 +236,9 @@ void Resident::ReleaseHeldKeys() {
 
 bool Resident::OpenDevicePort(int in_buffer_size) {
   const bool is_6094 = settings_.FkModel == u"6094";
+  opened_as_6094_ = is_6094;
+  in_buffer_size_ = in_buffer_size;
+  reopen_for_model_ = false;
   // The line settings only take effect at an opening.
   device::ClosePort(port_);
   port_.SetCommPort(settings_.ComS);
@@ -259,14 +271,26 @@ void Resident::LoadLayout() {
 
 void Resident::ModelDetected(std::u16string_view model) {
   settings_.FkModel = model;
+  // The port was opened for a model not yet known; the reopen waits until the link
+  // has finished with the data in hand.
+  reopen_for_model_ = (model == u"6094") != opened_as_6094_;
+}
+
+void Resident::ReopenForDetectedModel() {
+  if (!std::exchange(reopen_for_model_, false) || !port_.PortOpen()) return;
+  if (TakePort(in_buffer_size_)) link_.ArmRefresh();
 }
 
 void Resident::BuildRecent() {
   recent_.fill(u"");
+  captions_.fill(u"");
   const std::vector<std::u16string> names = platform_.ListLayouts(working_folder_);
   const std::size_t n = std::min(names.size(), recent_.size());
-  for (std::size_t i = 0; i < n; ++i) recent_[i] = RecentCaption(names[i]);
-  platform_.SetRecentCaptions(recent_);
+  for (std::size_t i = 0; i < n; ++i) {
+    recent_[i] = working_folder_ + names[i];
+    captions_[i] = RecentCaption(names[i]);
+  }
+  platform_.SetRecentCaptions(captions_);
 }
 
 void Resident::Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode) {
@@ -342,6 +366,7 @@ void Resident::Reconnect() {
     link_.SendStartupSequence();
     link_.ArmRefresh();
   }
+  ResumeHandOver();
 }
 
 void Resident::CheckPortStillOpen(bool was_open) {

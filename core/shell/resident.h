@@ -155,6 +155,8 @@ class Resident final : private device::LinkEvents {
   // Loads FkNameT into the table as it stands (the callers clear it first).
   void LoadLayout();
   void ModelDetected(std::u16string_view model) override;
+  // Reopens the port with the line settings of a model that detection has just named.
+  void ReopenForDetectedModel();
   void BuildRecent();
   void Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode);
   void HandOverTick();
@@ -186,7 +188,8 @@ class Resident final : private device::LinkEvents {
   // CAD program. Whether it is open now is the serial control's PortOpen().
   bool port_wanted_ = false;
   bool already_running_ = false;
-  std::array<std::u16string, 5> recent_;
+  std::array<std::u16string, 5> recent_;    // the files listed, with their folder
+  std::array<std::u16string, 5> captions_;  // as the menu shows them
   TrayIcon tray_icon_ = TrayIcon::kIdle;
   std::u16string tray_tip_;
   bool tray_added_ = false;
@@ -195,6 +198,10 @@ class Resident final : private device::LinkEvents {
   bool shut_down_ = false;
   bool editor_open_ = false;
   bool in_tick_ = false;
+  // How the port was last opened, and whether detection asks for another opening.
+  bool opened_as_6094_ = false;
+  int in_buffer_size_ = kStartupBufferSize;
+  bool reopen_for_model_ = false;
   // The port is wanted but cannot be opened; the user has been told once.
   bool outage_ = false;
 };

@@ -39,41 +39,43 @@ TEST(Recent, TheFirstFiveLayoutsInListingOrderWithoutExtensions) {
   EXPECT_NE(rig.t.Take().find("recent [b] [a] [c] [d] [e]\n"), std::string::npos);
 }
 
-TEST(Recent, ChoosingAnEntryLoadsItsFileAndShowsTheActiveIcon) {
+TEST(Recent, ChoosingAnEntryLoadsTheFileThatWasListed) {
   Rig rig;
   rig.platform.layouts = {u"x.fkl", u"plate.old.fkl"};
-  rig.PutLayout(u"C:\\work\\plate.fkl", u"新", u"B");
+  rig.PutLayout(u"C:\\work\\plate.old.fkl", u"新", u"B");
+  rig.PutLayout(u"C:\\work\\plate.fkl", u"別", u"C");
   rig.r().Start();
-  rig.r().table().KeyLabel(2, 5) = u"古い";
+  rig.r().table().Entry(2, 5).label = u"古い";
   rig.t.Take();
+  rig.platform.cwd = u"C:\\other";  // the editor's file dialogs may have moved it
   rig.r().ChooseRecent(2);
   EXPECT_EQ(rig.t.Take(), "File0=plate\ntray modify active アイコン変更\n");
-  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.fkl");
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.old.fkl");
+  EXPECT_EQ(rig.r().WorkingFolder(), u"C:\\other\\");
   EXPECT_TRUE(rig.r().LayoutLoaded());
-  EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"新");
-  EXPECT_EQ(rig.r().table().KeyLabel(2, 5), u"");  // cleared before the load
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"新");
+  EXPECT_EQ(rig.r().table().Entry(2, 5).label, u"");  // cleared before the load
   EXPECT_EQ(rig.timers.In("refresh"), 500);
 }
 
-TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPath) {
+TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) {
   Rig rig;
   rig.platform.layouts = {u"gone.fkl"};
   rig.r().Start();
-  rig.r().table().KeyLabel(1, 1) = u"そのまま";
+  rig.r().table().Entry(1, 1).label = u"そのまま";
   rig.Advance(500);
   rig.t.Take();
-  rig.platform.cwd = u"C:\\other";  // the editor's file dialogs may have moved it
   rig.r().ChooseRecent(1);
   EXPECT_EQ(rig.t.Take(), "");
-  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\other\\gone.fkl");
-  EXPECT_EQ(rig.r().WorkingFolder(), u"C:\\other\\");
-  EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"そのまま");
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
   EXPECT_FALSE(rig.r().LayoutLoaded());
   // The lamps are refreshed all the same.
   rig.Advance(500);
   EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
-  rig.r().ChooseRecent(5);  // an empty entry
-  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\other\\.fkl");
+  rig.r().ChooseRecent(5);
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
+  EXPECT_FALSE(rig.timers.Armed("refresh"));
 }
 
 TEST(Recent, ChoosingReleasesHeldKeysFirst) {

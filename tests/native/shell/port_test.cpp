@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "shell/rig.h"
 
@@ -25,15 +26,16 @@ void StartPlaying(Rig& rig, std::u16string_view settings = kLayoutSettings) {
 
 // Key 2 holds Shift in split mode, and is pressed.
 void HoldShiftWithKey2(Rig& rig) {
-  rig.r().table().StepData(1, 2, 2, 0) = u"分割";
-  rig.r().table().StepCount(1, 2) = 1;
-  rig.r().table().StepData(1, 2, 1, 1) = u"#";
-  rig.r().table().StepData(1, 2, 2, 1) = u"Shift";
+  KeyEntry& e = rig.r().table().Entry(1, 2);
+  e.mode = u"分割";
+  e.count = 1;
+  e.marker[1] = u"#";
+  e.body[1] = u"Shift";
   rig.Receive({0x1B, 0x22});
   rig.t.Take();
 }
 
-// Runs the clock to the next tick of Timer1, and through it.
+// Runs the clock to the next hand-over tick, and through it.
 void Tick(Rig& rig) {
   ASSERT_TRUE(rig.timers.Armed("handover"));
   rig.Advance(rig.timers.In("handover"));
@@ -155,13 +157,58 @@ TEST(HandOver, TicksLetMessagesRunButNeverCloseThePortInTheMiddleOfAKey) {
   EXPECT_EQ(pumps, 2);
 }
 
-TEST(HandOver, ALoneEscThatTimesOutStartsTheTicksAgain) {
+TEST(HandOver, TicksStartAgainWheneverTheShellStopsWaiting) {
+  const std::function<void(Rig&)> interruptions[] = {
+      [](Rig& rig) { rig.Advance(50); },  // a lone ESC times out
+      [](Rig& rig) { rig.r().OnPortLost(); },
+      [](Rig& rig) {
+        rig.serial.present = false;
+        rig.r().OnPortLost();
+        rig.serial.present = true;
+        rig.timers.Disarm(ShellTimer::kHandOver);  // a retry alone must bring them back
+        rig.Advance(1000);
+      },
+  };
+  for (const auto& interrupt : interruptions) {
+    Rig rig;
+    StartPlaying(rig);
+    rig.Receive({0x1B});
+    EXPECT_FALSE(rig.timers.Armed("handover"));
+    interrupt(rig);
+    EXPECT_EQ(rig.timers.In("handover"), 1000);
+  }
+  // The same while the first data is still being gathered.
   Rig rig;
-  StartPlaying(rig);
-  rig.Receive({0x1B});
+  rig.PutSettings(u"Timer1On=1 *\r\n");
+  rig.r().Start();
+  rig.Receive({'A', 'B', 'C'});
   EXPECT_FALSE(rig.timers.Armed("handover"));
-  rig.Advance(50);
+  rig.r().OnPortLost();
   EXPECT_EQ(rig.timers.In("handover"), 1000);
+}
+
+TEST(Detection, ADetected6094GetsItsLineSettingsAtOnceAndKey1Plays) {
+  Rig rig;
+  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n");
+  rig.PutLayout(u"C:\\work\\a.fkl", u"", u"A");
+  rig.r().Start();
+  rig.Advance(500);
+  rig.t.Take();
+  rig.Receive({0x03});
+  EXPECT_EQ(rig.t.Take(), "close\n" + OpenLines(1, 2048, "9600,o,8,1", false));
+  EXPECT_EQ(rig.r().settings().FkModel, u"6094");
+  rig.Advance(550);
+  EXPECT_EQ(rig.t.Take(), "port 08\nport 94 FF FF FF FF\nreopen\n");
+  rig.Receive({0x00});
+  EXPECT_EQ(rig.t.Take(), "key 65 down\nkey 65 up\n");
+  // Another model keeps the settings the port has.
+  Rig x;
+  x.r().Start();
+  x.t.Take();
+  x.Receive({'I', 'D', '0', '1', '2', '3', '4', '5', '6', '7', '~', '1', '2', '3', '4', '5',
+             '6', '7', '8', '9', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '1'});
+  EXPECT_EQ(x.r().settings().FkModel, u"48G9995");
+  EXPECT_EQ(x.t.Take(), "");
 }
 
 TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {

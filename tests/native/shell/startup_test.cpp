@@ -52,7 +52,7 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   const std::string t = rig.t.Take();
   EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
   EXPECT_TRUE(rig.r().LayoutLoaded());
-  EXPECT_EQ(rig.r().table().KeyLabel(1, 1), u"部品");
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"部品");
   EXPECT_FALSE(rig.timers.Armed("handover"));
 
   Rig on;
