@@ -2,275 +2,142 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "core/data/macro.h"
-#include "data/data_support.h"
 #include "tools/common/iconv_codec.h"
+#include "tools/common/posix_files.h"
 
 namespace vantrel {
 namespace {
 
 const IconvCodec codec;
 
-std::string Sjis(std::u16string_view text) {
-  return codec.Encode(text);
+// Every entry that differs from a fresh one, as "m.k label/count/mode,marker body,...;"
+// up to its last step holding anything.
+std::u16string Dump(const AssignmentTable& t) {
+  std::u16string out;
+  for (int m = 1; m <= kMouseStates; ++m) {
+    for (int k = 1; k <= kKeys; ++k) {
+      const KeyEntry& e = t.Entry(m, k);
+      if (e == KeyEntry{}) continue;
+      int last = kMaxSteps;
+      while (last > 0 && e.marker[last].empty() && e.body[last].empty()) --last;
+      out += FromUtf8(std::to_string(m) + "." + std::to_string(k) + " ") + e.label + u"/" +
+             FromUtf8(std::to_string(e.count)) + u"/" + e.mode;
+      for (int s = 1; s <= last; ++s) out += u"," + e.marker[s] + e.body[s];
+      out += u";";
+    }
+  }
+  return out;
 }
 
-void SetKey(AssignmentTable& t, int m, int k, std::u16string_view label, int count,
-            std::u16string_view line) {
-  t.KeyLabel(m, k) = label;
-  t.StepCount(m, k) = static_cast<std::int16_t>(count);
-  ReadMacroLine(line, t.Entry(m, k));
+void Set(AssignmentTable& t, int m, int k, std::u16string_view label, int count,
+         std::u16string_view line) {
+  KeyEntry& e = t.Entry(m, k) = KeyEntry{};
+  e.label = label;
+  e.count = static_cast<std::int16_t>(count);
+  ReadMacroLine(line, e);
 }
 
-// A table whose keys all keep the editor's invariants (count = steps present).
 AssignmentTable Sample() {
   AssignmentTable t;
-  SetKey(t, 1, 1, u"部品図", 3, u"結合,#Ctrl+S,#Enter,*図面");
-  SetKey(t, 1, 32, u"Shift", 1, u"分割,#Shift");
-  SetKey(t, 2, 7, u"", 2, u"結合,#Ctrl+ﾃﾝｷｰ＋,*寸法 線");
-  SetKey(t, 4, 32, u"label, with comma", 1, u"結合,#F24");
+  Set(t, 1, 1, u"部品図", 3, u"結合,#Ctrl+S,#Enter,*図面");
+  Set(t, 1, 32, u"Shift", 1, u"分割,#Shift");
+  Set(t, 2, 7, u"", 2, u"結合,#Ctrl+ﾃﾝｷｰ＋,*寸法 線");
+  Set(t, 4, 32, u"label, with comma", 1, u"結合,#F24");
   return t;
 }
 
-TEST(LayoutWriter, AlwaysWrites384LinesAndPlacesRecordsByPosition) {
-  AssignmentTable t;
-  EXPECT_EQ(WriteLayout(t, codec), [] {
-    std::string s;
-    for (int i = 0; i < kLayoutLines; ++i) s += "\r\n";
+TEST(Layout, WritesEveryRecordInPlaceAndReadsItBack) {
+  AssignmentTable t = Sample();
+  Set(t, 3, 1, u"名前だけ", 2, u"結合,#,#A");  // no step 1 body: three empty lines
+  Set(t, 3, 2, u"k", 3, u"結合,#A,#,#C");      // the count stays when the steps stop early
+  // Stray indices share the unused entry 0.0, which is never written.
+  for (auto [m, k] : {std::pair{5, 1}, {1, 33}, {0, 0}, {-1, 1}}) t.Entry(m, k).label = u"stray";
+  const auto blank = [](int records) {
+    std::u16string s;
+    while (records-- > 0) s += u"\r\n\r\n\r\n";
     return s;
-  }());
-
-  SetKey(t, 1, 5, u"部品図", 1, u"結合,#A");
-  SetKey(t, 3, 7, u"x", 1, u"分割,#B");
-  const std::vector<std::string> lines = testing::CrLfLines(WriteLayout(t, codec));
-  ASSERT_EQ(lines.size(), 384u);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const size_t no = i + 1;
-    if (no == 13) {
-      EXPECT_EQ(lines[i], Sjis(u"部品図"));
-    } else if (no == 14) {
-      EXPECT_EQ(lines[i], "1");
-    } else if (no == 15) {
-      EXPECT_EQ(lines[i], "\x8c\x8b\x8d\x87,#A");  // 結合 in Shift-JIS
-    } else if (no >= 211 && no <= 213) {           // record (3 - 1) * 32 + 7 = 71
-      EXPECT_EQ(lines[i], no == 211 ? "x" : no == 212 ? "1" : Sjis(u"分割,#B"));
-    } else {
-      EXPECT_EQ(lines[i], "") << "line " << no;
-    }
-  }
-}
-
-TEST(LayoutWriter, KeyWithoutStepOneBodyIsAnEmptyRecordAndLosesLabelAndCount) {
-  AssignmentTable t;
-  t.KeyLabel(1, 1) = u"名前だけ";
-  t.StepCount(1, 1) = 2;
-  t.StepData(1, 1, 2, 0) = u"結合";
-  t.StepData(1, 1, 1, 2) = u"#";
-  t.StepData(1, 1, 2, 2) = u"A";
-  const std::string bytes = WriteLayout(t, codec);
-  EXPECT_EQ(bytes.substr(0, 6), "\r\n\r\n\r\n");
-
-  AssignmentTable back;
-  ASSERT_TRUE(ReadLayout(bytes, codec, back).ok);
-  EXPECT_EQ(back.KeyLabel(1, 1), u"");
-  EXPECT_EQ(back.StepCount(1, 1), 0);
-}
-
-TEST(LayoutWriter, CountLineKeepsTheCountWhenStepsStopEarly) {
-  AssignmentTable t;
-  SetKey(t, 1, 1, u"k", 3, u"結合,#A,#B,#C");
-  t.StepData(1, 1, 2, 2).clear();
-  const std::vector<std::string> lines = testing::CrLfLines(WriteLayout(t, codec));
-  EXPECT_EQ(lines[1], "3");
-  EXPECT_EQ(lines[2], Sjis(u"結合,#A"));
-
-  AssignmentTable back;
-  ReadLayout(WriteLayout(t, codec), codec, back);
-  EXPECT_EQ(back.StepCount(1, 1), 3);
-  EXPECT_EQ(back.StepData(1, 1, 2, 2), u"");
-  EXPECT_EQ(back.StepData(1, 1, 2, 3), u"");
-}
-
-TEST(LayoutReader, ShortFilesFillTheirKeysAndLeaveTheRestCleared) {
-  AssignmentTable t = Sample();
-  LayoutReadResult r = ReadLayout("", codec, t);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.records, 0);
-  AssignmentTable cleared = Sample();
-  cleared.Clear();  // modes are not cleared: nothing reads them with a count of 0
-  EXPECT_EQ(t, cleared);
-
-  t = Sample();
-  const std::string two = Sjis(u"一\r\n1\r\n結合,#A\r\n二\r\n2\r\n分割,#B,*テキスト\r\n");
-  r = ReadLayout(two, codec, t);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.records, 2);
-  EXPECT_EQ(t.KeyLabel(1, 1), u"一");
-  EXPECT_EQ(t.StepData(1, 2, 2, 2), u"テキスト");
-  EXPECT_EQ(t.KeyLabel(1, 32), u"");  // held "Shift" before the read
-  EXPECT_EQ(t.StepCount(4, 32), 0);
-  EXPECT_EQ(t.StepData(2, 7, 2, 1), u"");
-}
-
-TEST(LayoutReader, TruncatedRecordFailsAtTheMissingLineKeepingEarlierKeys) {
-  AssignmentTable t;
-  std::string bytes = Sjis(u"一\r\n1\r\n結合,#A\r\n二\r\n2\r\n");
-  LayoutReadResult r = ReadLayout(bytes, codec, t);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.reason, LayoutError::kTruncatedRecord);
-  EXPECT_EQ(r.line, 6);
-  EXPECT_EQ(r.records, 1);
-  EXPECT_EQ(t.StepData(1, 1, 2, 1), u"A");
-  EXPECT_EQ(t.KeyLabel(1, 2), u"二");  // stored before the failing line
-  EXPECT_EQ(t.StepCount(1, 2), 2);
-
-  r = ReadLayout("a\r\n", codec, t);
-  EXPECT_EQ(r.reason, LayoutError::kTruncatedRecord);
-  EXPECT_EQ(r.line, 2);
-  EXPECT_EQ(t.KeyLabel(1, 1), u"a");
-
-  // End of file is tested only before a record: a stray empty line after the
-  // last record starts a record that cannot be completed.
-  r = ReadLayout("a\r\n1\r\nxx,#A\r\n\r\n", codec, t);
-  EXPECT_EQ(r.reason, LayoutError::kTruncatedRecord);
-  EXPECT_EQ(r.line, 5);
-}
-
-TEST(LayoutReader, CountLineTakesTheLeadingNumber) {
-  struct Case {
-    const char* line;
-    std::int16_t count;
   };
-  const Case cases[] = {{"7", 7},     {"  7", 7},       {"7abc", 7},        {"", 0},
-                        {"abc", 0},   {"-5", -5},       {"+4", 4},          {"1.5", 2},
-                        {"2.5", 2},   {"3.5", 4},       {"2.51", 3},        {"-2.5", -2},
-                        {"0099", 99}, {"32767", 32767}, {"-32768", -32768}, {"-32768.5", -32768},
-                        {"\t8", 8},   {".5", 0},        {"1e3", 1},         {"- 3", 0},
-                        {"12 34", 12}};
-  for (const Case& c : cases) {
+  const std::string bytes = WriteLayout(t, codec);
+  EXPECT_EQ(bytes, codec.Encode(u"部品図\r\n3\r\n結合,#Ctrl+S,#Enter,*図面\r\n" + blank(30) +
+                                u"Shift\r\n1\r\n分割,#Shift\r\n" + blank(6) +
+                                u"\r\n2\r\n結合,#Ctrl+ﾃﾝｷｰ＋,*寸法 線\r\n" + blank(26) +
+                                u"k\r\n3\r\n結合,#A\r\n" + blank(61) +
+                                u"label, with comma\r\n1\r\n結合,#F24\r\n"));
+
+  AssignmentTable back;
+  ASSERT_EQ(ReadLayout(bytes, codec, back).records, 128);
+  EXPECT_EQ(WriteLayout(back, codec), bytes);
+}
+
+TEST(LayoutReader, StopsAtTheFailingLineKeepingWhatCameBefore) {
+  // The file, how reading ends (error, line, records stored) and what it stored.
+  const std::tuple<std::string, LayoutError, int, int, std::u16string> cases[] = {
+      {"", LayoutError::kNone, 0, 0, u""},
+      // LF alone ends a line too; any other CR is text; the last line needs no line end.
+      {"a\rb\r\r\n1\nxx,*c\rd\ne\r\n2.5\r\n\r\nf\n-1\nxx,#A", LayoutError::kNone, 0, 3,
+       u"1.1 a\rb\r/1/xx,*c\rd;1.2 e/2/;1.3 f/-1/xx,#A;"},
+      {"a\r\n", LayoutError::kTruncatedRecord, 2, 0, u"1.1 a/0/;"},
+      {codec.Encode(u"一\r\n1\r\n結合,#A\r\n二\r\n2\r\n"), LayoutError::kTruncatedRecord, 6, 1,
+       u"1.1 一/1/結合,#A;1.2 二/2/;"},
+      // Only a record's first line may be missing: a stray empty line starts a record.
+      {"a\r\n1\r\nxx,#A\r\n\r\n", LayoutError::kTruncatedRecord, 5, 1, u"1.1 a/1/xx,#A;"},
+      {"a\r\n1\r\nxx,#A\r\nb\r\n32768\r\nxx,#B\r\n", LayoutError::kCountOutOfRange, 5, 1,
+       u"1.1 a/1/xx,#A;1.2 b/0/;"},
+      // 61 steps, each a comma for a marker and no body; the first 60 are stored.
+      {"a\r\n61\r\nxx" + std::string(121, ',') + "\r\n", LayoutError::kTooManySteps, 3, 0,
+       FromUtf8("1.1 a/61/xx" + std::string(120, ',') + ";")},
+      // Invalid bytes, lead bytes before a line end among them, split no line.
+      {"\x81\r\n1\x82\r\n\x8c\x8b\x8d,#\xff\xfe\x80\r\n\x81", LayoutError::kTruncatedRecord, 5, 1,
+       u"1.1 \uFFFD/1/結\uFFFD,#\uFFFD\uFFFD\uFFFD;1.2 \uFFFD/0/;"}};
+  for (const auto& [bytes, reason, line, records, dump] : cases) {
     AssignmentTable t;
-    LayoutReadResult r = ReadLayout(std::string("k\r\n") + c.line + "\r\n\r\n", codec, t);
-    EXPECT_TRUE(r.ok) << c.line;
-    EXPECT_EQ(t.StepCount(1, 1), c.count) << c.line;
+    const LayoutReadResult r = ReadLayout(bytes, codec, t);
+    EXPECT_EQ(std::tuple(r.ok, r.reason, r.line, r.records),
+              std::tuple(reason == LayoutError::kNone, reason, line, records))
+        << bytes;
+    EXPECT_EQ(Dump(t), dump) << bytes;
   }
 }
 
-TEST(LayoutReader, CountOutsideSixteenBitsFailsAtTheCountLine) {
-  for (const char* line : {"32768", "-32769", "32767.5", "100000", "99999999999999999999"}) {
-    AssignmentTable t;
-    LayoutReadResult r =
-        ReadLayout(std::string("a\r\n1\r\nxx,#A\r\nb\r\n") + line + "\r\nxx,#B\r\n", codec, t);
-    EXPECT_FALSE(r.ok) << line;
-    EXPECT_EQ(r.reason, LayoutError::kCountOutOfRange) << line;
-    EXPECT_EQ(r.line, 5) << line;
-    EXPECT_EQ(t.KeyLabel(1, 2), u"b");
-    EXPECT_EQ(t.StepCount(1, 2), 0);
-    EXPECT_EQ(t.StepData(1, 2, 2, 1), u"");
-  }
-}
+TEST(LayoutFiles, SaveReplacesTheFileWholeAndAFailedLoadLeavesTheTableAlone) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("vantrel-layout-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "folder");
+  const auto path = [&](const char* name) { return FromUtf8((dir / name).string()); };
+  std::ofstream(dir / "plate.fkl") << "old";
+  fs::create_hard_link(dir / "plate.fkl", dir / "link.fkl");
+  const PosixFiles files;
 
-TEST(LayoutReader, MacroLineOfSixtyOneStepsFailsAfterStoringSixty) {
-  std::string line = "xx";
-  for (int s = 1; s <= 61; ++s) line += ",*" + std::to_string(s);
-  AssignmentTable t;
-  LayoutReadResult r = ReadLayout("a\r\n61\r\n" + line + "\r\n", codec, t);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.reason, LayoutError::kTooManySteps);
-  EXPECT_EQ(r.line, 3);
-  EXPECT_EQ(r.records, 0);
-  EXPECT_EQ(t.StepCount(1, 1), 61);
-  EXPECT_EQ(t.StepData(1, 1, 2, 60), u"60");
-}
+  ASSERT_TRUE(SaveLayoutFile(files, path("plate.fkl"), codec, Sample()));
+  EXPECT_EQ(files.ReadAll(path("plate.fkl")), WriteLayout(Sample(), codec));
+  EXPECT_EQ(files.ReadAll(path("link.fkl")), "old");  // renamed over, not rewritten in place
+  EXPECT_FALSE(SaveLayoutFile(files, path("folder"), codec, Sample()));
+  // No temporary file is left, not even by the failed save.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 
-TEST(LayoutReader, EmptyMacroLineStoresLabelAndCountOnly) {
-  AssignmentTable t;
-  ReadLayout("only label\r\n3\r\n\r\n", codec, t);
-  EXPECT_EQ(t.KeyLabel(1, 1), u"only label");
-  EXPECT_EQ(t.StepCount(1, 1), 3);
-  EXPECT_EQ(t.StepData(1, 1, 1, 1), u"");
-}
-
-TEST(LayoutReader, AcceptsLfLineEndsAndKeepsLoneCarriageReturns) {
-  const AssignmentTable sample = Sample();
-  std::string crlf = WriteLayout(sample, codec);
-  std::string lf;
-  for (char c : crlf)
-    if (c != '\r') lf += c;
-  AssignmentTable t;
-  EXPECT_TRUE(ReadLayout(lf, codec, t).ok);
-  EXPECT_EQ(t, sample);
-
-  // A CR inside a line, or doubled before the line end, is text.
-  t = AssignmentTable{};
-  ASSERT_TRUE(ReadLayout("a\rb\r\r\n1\r\nxx,*c\rd\n", codec, t).ok);
-  EXPECT_EQ(t.KeyLabel(1, 1), u"a\rb\r");
-  EXPECT_EQ(t.StepData(1, 1, 2, 1), u"c\rd");
-  EXPECT_EQ(WriteLayout(t, codec).substr(0, 18), "a\rb\r\r\n1\r\nxx,*c\rd\r\n");
-
-  // The last line needs no line end.
-  t = AssignmentTable{};
-  ASSERT_TRUE(ReadLayout("a\r\n1\r\nxx,#A", codec, t).ok);
-  EXPECT_EQ(t.StepData(1, 1, 2, 1), u"A");
-}
-
-TEST(LayoutReader, InvalidShiftJisNeverCrashesAndNeverSplitsLines) {
-  // Lead bytes without a trail byte, right before the line ends and at the end.
-  const std::string bytes = "\x81\r\n1\x82\r\n\x8c\x8b\x8d,#\xff\xfe\x80\r\n\x81";
-  AssignmentTable t;
-  LayoutReadResult r = ReadLayout(bytes, codec, t);
-  EXPECT_EQ(r.reason, LayoutError::kTruncatedRecord);
-  EXPECT_EQ(r.line, 5);
-  EXPECT_EQ(t.StepCount(1, 1), 1);
-  EXPECT_EQ(t.StepData(1, 1, 1, 1), u"#");
-}
-
-TEST(LayoutReader, RecordsOnlyReadingLeavesUntouchedKeysAsTheyWere) {
+  // Loading records over a table keeps what the file does not reach; loading a layout
+  // clears everything but the modes first, once the file is open.
   AssignmentTable t = Sample();
-  ASSERT_TRUE(ReadLayoutRecords("x\r\n1\r\nxx,#A\r\n", codec, t).ok);
-  EXPECT_EQ(t.KeyLabel(1, 1), u"x");
-  EXPECT_EQ(t.StepData(1, 1, 2, 2), u"Enter");  // the line holds one step only
-  EXPECT_EQ(t.KeyLabel(1, 32), u"Shift");
-}
-
-TEST(Layout, WrittenFileReadsBackAndRewritesByteForByte) {
-  const AssignmentTable sample = Sample();
-  const std::string first = WriteLayout(sample, codec);
-  AssignmentTable t;
-  ASSERT_TRUE(ReadLayout(first, codec, t).ok);
-  EXPECT_EQ(t, sample);
-  EXPECT_EQ(WriteLayout(t, codec), first);
-
-  // Reading the same file twice after a clear gives the same table.
-  AssignmentTable again = Sample();
-  ReadLayout(first, codec, again);
-  ReadLayout(first, codec, again);
-  EXPECT_EQ(again, t);
-}
-
-TEST(LayoutFiles, LoadAndSaveGoThroughTheFileSystem) {
-  testing::MemoryFiles fs;
-  const AssignmentTable sample = Sample();
-  ASSERT_TRUE(SaveLayoutFile(fs, u"C:\\fk\\plate.fkl", codec, sample));
-  EXPECT_EQ(fs.files[u"C:\\fk\\plate.fkl"], WriteLayout(sample, codec));
-
-  AssignmentTable t = Sample();
-  t.KeyLabel(3, 3) = u"stale";
-  LayoutReadResult r = LoadLayoutFile(fs, u"C:\\fk\\plate.fkl", codec, t);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(t, sample);
-
-  // Missing file: failure, and the table is left alone (it is not even cleared).
-  r = LoadLayoutFile(fs, u"C:\\fk\\missing.fkl", codec, t);
-  EXPECT_EQ(r.reason, LayoutError::kCannotOpen);
-  EXPECT_EQ(t, sample);
-  r = LoadLayoutRecords(fs, u"C:\\fk\\missing.fkl", codec, t);
-  EXPECT_EQ(r.reason, LayoutError::kCannotOpen);
-
-  fs.read_only = true;
-  EXPECT_FALSE(SaveLayoutFile(fs, u"C:\\fk\\other.fkl", codec, sample));
+  std::ofstream(dir / "short.fkl") << "x\r\n1\r\nxx,#A\r\n";
+  ASSERT_TRUE(LoadLayoutRecords(files, path("short.fkl"), codec, t).ok);
+  EXPECT_EQ(Dump(t),
+            u"1.1 x/1/xx,#A,#Enter,*図面;1.32 Shift/1/分割,#Shift;"
+            u"2.7 /2/結合,#Ctrl+ﾃﾝｷｰ＋,*寸法 線;4.32 label, with comma/1/結合,#F24;");
+  ASSERT_TRUE(LoadLayoutFile(files, path("short.fkl"), codec, t).ok);
+  const std::u16string loaded = u"1.1 x/1/xx,#A;1.32 /0/分割;2.7 /0/結合;4.32 /0/結合;";
+  EXPECT_EQ(Dump(t), loaded);
+  EXPECT_EQ(LoadLayoutFile(files, path("missing.fkl"), codec, t).reason, LayoutError::kCannotOpen);
+  EXPECT_EQ(LoadLayoutRecords(files, path("folder"), codec, t).reason, LayoutError::kCannotOpen);
+  EXPECT_EQ(Dump(t), loaded);
+  fs::remove_all(dir);
 }
 
 }  // namespace
