@@ -3,160 +3,74 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+
+#include "tools/common/iconv_codec.h"
 
 namespace vantrel {
 namespace {
 
-KeyEntry Read(std::u16string_view line, MacroReadResult* result = nullptr) {
-  KeyEntry e;
-  MacroReadResult r = ReadMacroLine(line, e);
-  if (result) *result = r;
-  return e;
+// The mode, then "|" marker body for steps 1 to last.
+std::u16string Dump(const KeyEntry& e, int last) {
+  std::u16string out = e.mode;
+  for (int s = 1; s <= last; ++s) out += u"|" + e.marker[s] + e.body[s];
+  return out;
 }
 
-TEST(MacroLineReader, SplitsModeMarkersAndBodiesByCharacters) {
-  MacroReadResult r;
-  KeyEntry e = Read(u"結合,#Shift+Ctrl+A,#Enter,*図面番号", &r);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.steps, 3);
-  EXPECT_EQ(e.mode, u"結合");
-  EXPECT_EQ(e.marker[1], u"#");
-  EXPECT_EQ(e.body[1], u"Shift+Ctrl+A");
-  EXPECT_EQ(e.marker[2], u"#");
-  EXPECT_EQ(e.body[2], u"Enter");
-  EXPECT_EQ(e.marker[3], u"*");
-  EXPECT_EQ(e.body[3], u"図面番号");
-  EXPECT_EQ(e.marker[4], u"");
-
-  e = Read(u"分割,#Shift");
-  EXPECT_EQ(e.mode, u"分割");
-  EXPECT_EQ(e.body[1], u"Shift");
-}
-
-TEST(MacroLineReader, ThirdCharacterIsSkippedUnchecked) {
-  KeyEntry e = Read(u"結合X#A");
-  EXPECT_EQ(e.mode, u"結合");
-  EXPECT_EQ(e.marker[1], u"#");
-  EXPECT_EQ(e.body[1], u"A");
-  // A comma at position 3 is not a step separator either.
-  e = Read(u",,,*x");
-  EXPECT_EQ(e.mode, u",,");
-  EXPECT_EQ(e.marker[1], u"*");
-  EXPECT_EQ(e.body[1], u"x");
-}
-
-TEST(MacroLineReader, CommaAlwaysEndsAStepAndTheNextCharacterIsAMarker) {
-  MacroReadResult r;
-  KeyEntry e = Read(u"結合,*a,b", &r);
-  EXPECT_EQ(r.steps, 2);
-  EXPECT_EQ(e.body[1], u"a");
-  EXPECT_EQ(e.marker[2], u"b");
-  EXPECT_EQ(e.body[2], u"");
-
-  // The marker position takes any character, a comma included.
-  e = Read(u"結合,,A,,B");
-  EXPECT_EQ(e.marker[1], u",");
-  EXPECT_EQ(e.body[1], u"A");
-  EXPECT_EQ(e.marker[2], u",");
-  EXPECT_EQ(e.body[2], u"B");
-}
-
-TEST(MacroLineReader, ShortLinesNeverReadPastTheEnd) {
-  struct Case {
-    std::u16string_view line;
-    std::u16string_view mode;
-    std::u16string_view marker1;
-    std::u16string_view body1;
-    int steps;
-  };
-  const Case cases[] = {
-      {u"結", u"結", u"", u"", 1},           {u"結合", u"結合", u"", u"", 1},
-      {u"結合,", u"結合", u"", u"", 1},      {u"結合,#", u"結合", u"#", u"", 1},
-      {u"結合,#A,", u"結合", u"#", u"A", 2},
-  };
-  int i = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(i++);
-    KeyEntry e;
-    e.marker[1] = u"old";
-    e.body[1] = u"old";
-    MacroReadResult r = ReadMacroLine(c.line, e);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.steps, c.steps);
-    EXPECT_EQ(e.mode, c.mode);
-    EXPECT_EQ(e.marker[1], c.marker1);
-    EXPECT_EQ(e.body[1], c.body1);
-  }
-  // A trailing comma opens a step with no marker and no body.
-  KeyEntry e = Read(u"結合,#A,");
-  EXPECT_EQ(e.marker[2], u"");
-  EXPECT_EQ(e.body[2], u"");
-}
-
-TEST(MacroLineReader, EmptyLineAndUnreachedStepsKeepWhatTheEntryHeld) {
-  KeyEntry e;
-  e.mode = u"分割";
-  e.marker[1] = u"#";
-  e.body[1] = u"A";
-  e.marker[3] = u"*";
-  e.body[3] = u"kept";
-  MacroReadResult r = ReadMacroLine(u"", e);
-  EXPECT_EQ(r.steps, 0);
-  EXPECT_EQ(e.mode, u"分割");
-  EXPECT_EQ(e.body[1], u"A");
-
-  ReadMacroLine(u"結合,#B,#C", e);
-  EXPECT_EQ(e.mode, u"結合");
-  EXPECT_EQ(e.body[1], u"B");
-  EXPECT_EQ(e.body[2], u"C");
-  EXPECT_EQ(e.body[3], u"kept");
-}
-
-std::u16string Steps(int n, std::u16string_view tail = u"") {
+// "結合" and n text steps "*A", "*B", ... (step 60 is "*|").
+std::u16string Steps(int n) {
   std::u16string line = u"結合";
-  for (int s = 1; s <= n; ++s) line += u",*" + std::u16string(1, static_cast<char16_t>(u'@' + s));
-  return line + std::u16string(tail);
+  for (int s = 1; s <= n; ++s) line += {u',', u'*', static_cast<char16_t>(u'@' + s)};
+  return line;
 }
 
-TEST(MacroLineReader, HoldsSixtyStepsAndRefusesTheSixtyFirst) {
-  MacroReadResult r;
-  KeyEntry e = Read(Steps(60), &r);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.steps, 60);
-  EXPECT_EQ(e.body[60], std::u16string(1, static_cast<char16_t>(u'@' + 60)));
+TEST(MacroLineReader, SplitsByCharacterPositionAndCommasLeavingTheRestAlone) {
+  // The line, the steps read and the entry from its mode to one step past the last
+  // read; every step held "oold" before.
+  const std::tuple<std::u16string_view, int, std::u16string_view> cases[] = {
+      {u"結合,#Shift+Ctrl+A,#Enter,*図面番号", 3, u"結合|#Shift+Ctrl+A|#Enter|*図面番号|oold"},
+      {u"分割,#Shift", 1, u"分割|#Shift|oold"},
+      {u"結合X#A", 1, u"結合|#A|oold"},  // character 3 is skipped unchecked, even a comma
+      {u",,,*x", 1, u",,|*x|oold"},
+      {u"結合,*a,b", 2, u"結合|*a|b|oold"},  // the character after a comma is a marker
+      {u"結合,,A,,B", 2, u"結合|,A|,B|oold"},
+      {u"", 0, u"MM|oold"},
+      {u"結", 1, u"結||oold"},  // step 1 exists as soon as the line does
+      {u"結合,", 1, u"結合||oold"},
+      {u"結合,#", 1, u"結合|#|oold"},
+      {u"結合,#A,", 2, u"結合|#A||oold"}};
+  for (const auto& [line, steps, dump] : cases) {
+    KeyEntry e;
+    e.mode = u"MM";
+    e.marker.fill(u"o");
+    e.body.fill(u"old");
+    const MacroReadResult r = ReadMacroLine(line, e);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.steps, steps) << ToUtf8(line);
+    EXPECT_EQ(Dump(e, steps + 1), dump);
+  }
+}
 
-  e = Read(Steps(61), &r);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.steps, 60);
-  EXPECT_EQ(e.body[60], std::u16string(1, static_cast<char16_t>(u'@' + 60)));
-
-  // Even an empty 61st step (a trailing comma) has no place.
-  EXPECT_FALSE(ReadMacroLine(Steps(60, u","), e).ok);
+TEST(MacroLineReader, HoldsSixtyStepsAndRefusesMore) {
+  for (const std::u16string& line : {Steps(60), Steps(61), Steps(60) + u","}) {
+    KeyEntry e;
+    const MacroReadResult r = ReadMacroLine(line, e);
+    EXPECT_EQ(r.ok, line == Steps(60));
+    EXPECT_EQ(r.steps, 60);
+    EXPECT_EQ(e.marker[60] + e.body[60], u"*|");
+  }
 }
 
 TEST(MacroLineWriter, WritesStepsUpToTheCountStoppingAtTheFirstEmptyBody) {
   KeyEntry e;
-  e.mode = u"結合";
-  e.marker[1] = u"#";
-  e.body[1] = u"Ctrl+S";
-  e.marker[2] = u"*";
-  e.body[2] = u"図面";
-  e.marker[4] = u"#";
-  e.body[4] = u"Enter";
-  e.count = 2;
-  EXPECT_EQ(WriteMacroLine(e), u"結合,#Ctrl+S,*図面");
-  e.count = 1;
-  EXPECT_EQ(WriteMacroLine(e), u"結合,#Ctrl+S");
-  e.count = 4;  // step 3 is empty: step 4 is never reached
-  EXPECT_EQ(WriteMacroLine(e), u"結合,#Ctrl+S,*図面");
-  e.count = 0;
-  EXPECT_EQ(WriteMacroLine(e), u"結合");
-  e.count = -3;
-  EXPECT_EQ(WriteMacroLine(e), u"結合");
-}
-
-TEST(MacroLineWriter, CountAboveSixtyWritesSixtySteps) {
-  KeyEntry e = Read(Steps(60));
+  ASSERT_TRUE(ReadMacroLine(u"結合,#A,*図,#,#D", e).ok);
+  const std::pair<int, std::u16string_view> cases[] = {
+      {2, u"結合,#A,*図"}, {1, u"結合,#A"}, {5, u"結合,#A,*図"}, {0, u"結合"}, {-3, u"結合"}};
+  for (const auto& [count, line] : cases) {
+    e.count = static_cast<std::int16_t>(count);
+    EXPECT_EQ(WriteMacroLine(e), line) << count;
+  }
+  ASSERT_TRUE(ReadMacroLine(Steps(60), e).ok);
   e.count = 32767;
   EXPECT_EQ(WriteMacroLine(e), Steps(60));
 }
