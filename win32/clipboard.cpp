@@ -20,11 +20,14 @@ device::Clipboard::Result Win32Clipboard::SetText(std::u16string_view text) {
   SetLastError(NO_ERROR);
   if (GlobalUnlock(block.Get()) || GetLastError() != NO_ERROR) return Result::kUnlockFailed;
 
-  if (!OpenClipboard(nullptr)) return Result::kOpenFailed;
-  EmptyClipboard();
+  if (!api_.open(owner_)) return Result::kOpenFailed;
+  api_.empty();
   // On success the clipboard owns the block; on failure it stays ours and is freed.
-  if (SetClipboardData(CF_UNICODETEXT, block.Get())) block.Release();
-  return CloseClipboard() ? Result::kOk : Result::kCloseFailed;
+  const bool set = api_.set(CF_UNICODETEXT, block.Get()) != nullptr;
+  if (set) block.Release();
+  const bool closed = api_.close();
+  if (!set) return Result::kSetFailed;
+  return closed ? Result::kOk : Result::kCloseFailed;
 }
 
 }  // namespace vantrel::win32

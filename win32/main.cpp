@@ -15,10 +15,7 @@ LONG g_released = 0;
 // A dying process must not leave split-mode keys pressed in the session.
 void ReleaseKeysBeforeDying() noexcept {
   if (!g_window || InterlockedExchange(&g_released, 1) != 0) return;
-  try {
-    g_window->ReleaseHeldKeys();
-  } catch (...) {
-  }
+  g_window->ReleaseHeldKeysFromAnyThread();
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {

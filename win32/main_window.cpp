@@ -14,6 +14,10 @@ constexpr int kRecentEntries = 5;
 // Messages of the serial layer, posted from its reader thread.
 constexpr UINT kSerialData = WM_APP + 1;
 constexpr UINT kPortLost = WM_APP + 2;
+// Sent by a crash on another thread: the held keys belong to the window's thread.
+constexpr UINT kReleaseHeldKeys = WM_APP + 3;
+// How long a dying thread waits for the window's thread to let go of the keys.
+constexpr UINT kReleaseWait = 500;
 // The hand-over tick lets what is queued run, not what that queues in turn.
 constexpr int kPumpLimit = 64;
 // A window timer may fire up to a tick of the system clock before its time.
@@ -46,6 +50,7 @@ bool MainWindow::Create() {
     return false;
   }
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+  clipboard_.SetOwner(hwnd());
   BuildMenu();
   tray_ = std::make_unique<Tray>(instance_, hwnd());
   serial_ = std::make_unique<SerialPort>(hwnd(), kSerialData, kPortLost);
@@ -82,6 +87,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case kSerialData:
       resident_->OnComm();
+      return 0;
+    case kReleaseHeldKeys:
+      resident_->ReleaseHeldKeys();
       return 0;
     case kPortLost:
       // A notice from a reader that has since been replaced by a new opening is stale.
@@ -138,15 +146,29 @@ void MainWindow::SetItemCaption(HMENU menu, UINT id, std::u16string_view caption
 }
 
 bool MainWindow::AnotherInstanceRunning() {
-  if (HANDLE existing = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)) {
+  if (HANDLE existing = OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)) {
     CloseHandle(existing);
     return true;
   }
+  // A copy running elevated or as another user holds a mutex this one may not open.
+  if (GetLastError() == ERROR_ACCESS_DENIED) return true;
   HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName);
+  if (!created) return GetLastError() == ERROR_ACCESS_DENIED;
   // Two copies started at once both miss the open; the later creation tells.
-  const bool raced = created != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+  const bool raced = GetLastError() == ERROR_ALREADY_EXISTS;
   mutex_.Reset(created);
   return raced;
+}
+
+void MainWindow::ReleaseHeldKeysFromAnyThread() noexcept {
+  if (!resident_) return;
+  if (GetCurrentThreadId() == GetWindowThreadProcessId(hwnd(), nullptr)) {
+    resident_->ReleaseHeldKeys();
+    return;
+  }
+  DWORD_PTR unused = 0;
+  SendMessageTimeoutW(hwnd(), kReleaseHeldKeys, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kReleaseWait,
+                      &unused);
 }
 
 void MainWindow::ShowSecondInstanceMessage() {

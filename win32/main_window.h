@@ -42,8 +42,9 @@ class MainWindow final : public Window,
   bool Create();
   // The window's load event: start-up.
   void Start() { resident_->Start(); }
-  // For the crash handler: release what split mode holds down.
-  void ReleaseHeldKeys() { resident_->ReleaseHeldKeys(); }
+  // For the crash handler: release what split mode holds down, on the window's
+  // thread, which owns that state; a crash on another thread waits for it briefly.
+  void ReleaseHeldKeysFromAnyThread() noexcept;
 
   // shell::ShellPlatform
   bool AnotherInstanceRunning() override;

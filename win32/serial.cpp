@@ -10,10 +10,12 @@ namespace vantrel::win32 {
 namespace {
 
 constexpr DWORD kOutBufferSize = 512;
-// Frames are a few dozen bytes (about 30 ms at 9600 baud); a write that takes far
-// longer than this has a dead line behind it and is abandoned.
-constexpr DWORD kWriteWaitMs = 2000;
 constexpr DWORD kMaxRead = 4096;
+// About half a second of frames at 9600 baud: past this the line is not keeping
+// up, and an unsent lamp-state frame gives way to a later one.
+constexpr std::size_t kBackedUp = 512;
+// Past this nothing more is queued until the line drains.
+constexpr std::size_t kQueueCap = 64 * 1024;
 
 enum class Io { kOk, kStopped, kFailed };
 
@@ -44,7 +46,7 @@ bool ParseNumber(std::string_view text, unsigned long* value) {
 }  // namespace
 
 SerialPort::~SerialPort() {
-  Close();
+  Close(true);
 }
 
 void SerialPort::SetNotify(HWND hwnd, UINT data_msg, UINT lost_msg) {
@@ -52,7 +54,7 @@ void SerialPort::SetNotify(HWND hwnd, UINT data_msg, UINT lost_msg) {
 }
 
 void SerialPort::SetCommPort(int number) {
-  comm_port_ = number;
+  config_.comm_port = number;
 }
 
 void SerialPort::SetSettings(std::string_view text) {
@@ -99,15 +101,15 @@ void SerialPort::SetSettings(std::string_view text) {
     stop = TWOSTOPBITS;
   else
     return;
-  baud_ = static_cast<DWORD>(baud);
-  parity_ = parity;
-  data_bits_ = static_cast<BYTE>(bits);
-  stop_bits_ = stop;
+  config_.baud = static_cast<DWORD>(baud);
+  config_.parity = parity;
+  config_.data_bits = static_cast<BYTE>(bits);
+  config_.stop_bits = stop;
   settings_valid_ = true;
 }
 
 void SerialPort::SetInBufferSize(int bytes) {
-  in_buffer_size_ = bytes;
+  config_.in_buffer_size = bytes;
 }
 void SerialPort::SetRThreshold(int characters) {
   r_threshold_ = characters;
@@ -116,42 +118,40 @@ void SerialPort::SetInputLen(int characters) {
   input_len_ = characters;
 }
 void SerialPort::SetNullDiscard(bool discard) {
-  null_discard_ = discard;
+  config_.null_discard = discard;
 }
 
 bool SerialPort::SetPortOpen(bool open) {
   if (!open) {
-    Close();
+    Close(true);
     return true;
   }
   return PortOpen() || Open();
 }
 
-bool SerialPort::Open() {
-  last_open_error_ = ERROR_INVALID_PARAMETER;
-  if (comm_port_ < 1 || comm_port_ > 9 || !settings_valid_ || in_buffer_size_ <= 0) return false;
-
-  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(comm_port_);
+UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTIMEOUTS* timeouts,
+                                  DWORD* error) {
+  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(config.comm_port);
   UniqueHandle port(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   // Any refused set-up call means the port is unusable: the handle closes on return.
-  const auto fail = [this] {
-    last_open_error_ = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
-    return false;
+  const auto fail = [error] {
+    *error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+    return UniqueHandle();
   };
   if (!port) return fail();
   const HANDLE h = port.Get();
-  if (!SetupComm(h, static_cast<DWORD>(in_buffer_size_), kOutBufferSize)) return fail();
+  if (!SetupComm(h, static_cast<DWORD>(config.in_buffer_size), kOutBufferSize)) return fail();
 
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(h, &dcb)) return fail();
-  dcb.BaudRate = baud_;
+  dcb.BaudRate = config.baud;
   dcb.fBinary = TRUE;
-  dcb.fParity = parity_ != NOPARITY;
-  dcb.Parity = parity_;
-  dcb.ByteSize = data_bits_;
-  dcb.StopBits = stop_bits_;
+  dcb.fParity = config.parity != NOPARITY;
+  dcb.Parity = config.parity;
+  dcb.ByteSize = config.data_bits;
+  dcb.StopBits = config.stop_bits;
   // No handshaking of any kind; DTR and RTS stay low, as the control leaves them.
   dcb.fOutxCtsFlow = FALSE;
   dcb.fOutxDsrFlow = FALSE;
@@ -160,43 +160,64 @@ bool SerialPort::Open() {
   dcb.fTXContinueOnXoff = TRUE;
   dcb.fOutX = FALSE;
   dcb.fInX = FALSE;
-  dcb.fErrorChar = FALSE;
-  dcb.fNull = null_discard_ ? TRUE : FALSE;
+  // A byte damaged on the line (parity error) arrives as "?", which plays no key;
+  // on the 6094 a damaged byte at or below 1F would otherwise play one.
+  dcb.fErrorChar = TRUE;
+  dcb.ErrorChar = '?';
+  dcb.fNull = config.null_discard ? TRUE : FALSE;
   dcb.fRtsControl = RTS_CONTROL_DISABLE;
   // A line error must not stop reading until someone clears it.
   dcb.fAbortOnError = FALSE;
   if (!SetCommState(h, &dcb)) return fail();
 
   // All zero: a read completes when the bytes asked for have arrived.
-  COMMTIMEOUTS timeouts{};
-  if (!SetCommTimeouts(h, &timeouts)) return fail();
-  applied_dcb_ = dcb;
-  applied_timeouts_ = timeouts;
+  COMMTIMEOUTS zero{};
+  if (!SetCommTimeouts(h, &zero)) return fail();
   // Received bytes are kept: the program closes and reopens the port right after
   // some frames, and a key pressed in that moment must still be played.
   if (!PurgeComm(h, PURGE_TXABORT | PURGE_TXCLEAR)) return fail();
+  *applied = dcb;
+  *timeouts = zero;
+  *error = 0;
+  return port;
+}
 
+bool SerialPort::Open() {
+  last_open_error_ = ERROR_INVALID_PARAMETER;
+  if (config_.comm_port < 1 || config_.comm_port > 9 || !settings_valid_ ||
+      config_.in_buffer_size <= 0) {
+    return false;
+  }
+  UniqueHandle port = OpenLine(config_, &applied_dcb_, &applied_timeouts_, &last_open_error_);
+  if (!port) return false;
+  UniqueHandle wake = MakeEvent(false);
   UniqueHandle stop = MakeEvent(true);
-  UniqueHandle write_event = MakeEvent(true);
-  if (!stop || !write_event) return fail();
-
+  UniqueHandle done = MakeEvent(true);
+  if (!wake || !stop || !done) {
+    last_open_error_ = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+    return false;
+  }
   notice_pending_ = false;
   lost_ = false;
   notify_now_ = notify_;
-  discard_nulls_now_ = null_discard_;
+  config_now_ = config_;
   r_threshold_now_ = r_threshold_;
-  port_ = std::move(port);
+  wake_ = std::move(wake);
   stop_ = std::move(stop);
-  write_event_ = std::move(write_event);
+  done_ = std::move(done);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    queue_.clear();
+    queued_bytes_ = 0;
+    draining_ = false;
+  }
   try {
-    reader_ = std::thread(&SerialPort::ReadLoop, this);
+    line_ = std::thread(&SerialPort::LineLoop, this, std::move(port));
   } catch (const std::system_error&) {
-    port_.Reset();
-    stop_.Reset();
-    write_event_.Reset();
     last_open_error_ = ERROR_NOT_ENOUGH_MEMORY;
     return false;
   }
+  open_ = true;
   last_open_error_ = 0;
   // Bytes kept from before a reopen raise the receive event as new ones would.
   std::size_t buffered;
@@ -208,85 +229,254 @@ bool SerialPort::Open() {
   return true;
 }
 
-void SerialPort::Close() {
-  Shut();
-  std::lock_guard<std::mutex> guard(lock_);
-  buffer_.clear();
-}
-
-void SerialPort::Shut() {
-  if (reader_.joinable()) {
-    SetEvent(stop_.Get());
-    reader_.join();
+void SerialPort::Close(bool drop_received) {
+  if (line_.joinable()) {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      draining_ = true;
+    }
+    SetEvent(wake_.Get());
+    if (WaitForSingleObject(done_.Get(), kDrainMs) != WAIT_OBJECT_0) SetEvent(stop_.Get());
+    line_.join();
   }
-  port_.Reset();
-  stop_.Reset();
-  write_event_.Reset();
+  open_ = false;
+  std::lock_guard<std::mutex> guard(lock_);
+  queue_.clear();
+  queued_bytes_ = 0;
+  if (drop_received) buffer_.clear();
 }
 
 void SerialPort::Reopen() {
-  // Received bytes not yet taken survive: the program reopens right after some
-  // frames, and a key pressed in that moment must still be played.
-  Shut();
-  Open();
+  if (!open_) return;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!queue_.empty()) {
+      queue_.back().reopen = true;
+    } else {
+      queue_.push_back(Pending{{}, false, true});
+    }
+  }
+  SetEvent(wake_.Get());
 }
 
-void SerialPort::ReadLoop() {
-  const HANDLE port = port_.Get();
-  const HANDLE stop = stop_.Get();
-  UniqueHandle event = MakeEvent(true);
-  std::vector<std::uint8_t> chunk;
-  const auto lost = [this] {
-    lost_ = true;
-    if (notify_now_.hwnd) PostMessageW(notify_now_.hwnd, notify_now_.lost_msg, 0, 0);
-  };
-  if (!event) return lost();
+void SerialPort::Write(std::span<const std::uint8_t> bytes) {
+  Enqueue(bytes, false);
+}
 
-  for (;;) {
-    std::uint8_t first = 0;
-    DWORD got = 0;
-    Io io = ReadOverlapped(port, event.Get(), stop, &first, 1, &got);
-    if (io == Io::kStopped) {
-      // The read may have completed while it was being cancelled.
-      if (got == 1) Deliver({first});
-      return;
+void SerialPort::WriteLampState(std::span<const std::uint8_t> bytes) {
+  Enqueue(bytes, true);
+}
+
+void SerialPort::Enqueue(std::span<const std::uint8_t> bytes, bool lamp_state) {
+  if (!open_ || bytes.empty()) return;
+  bool dropped = false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (lamp_state && queued_bytes_ > kBackedUp) {
+      // Lamp states not yet started are pointless behind this one. A reopen that
+      // followed one stays, moved to the entry before it, so the order holds.
+      for (std::size_t i = 0; i < queue_.size();) {
+        Pending& p = queue_[i];
+        if (!p.lamp_state) {
+          ++i;
+          continue;
+        }
+        queued_bytes_ -= p.bytes.size();
+        dropped = true;
+        if (p.reopen && i == 0) {
+          p = Pending{{}, false, true};
+          ++i;
+          continue;
+        }
+        if (p.reopen) queue_[i - 1].reopen = true;
+        queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
+      }
     }
-    // With all-zero timeouts a read ends only with data; ending empty or with an
-    // error means the line has gone (a closed pty peer, a pulled adapter).
-    if (io == Io::kFailed || got == 0) return lost();
+    if (queued_bytes_ + bytes.size() > kQueueCap) {
+      dropped = true;
+    } else {
+      queue_.push_back(Pending{{bytes.begin(), bytes.end()}, lamp_state, false});
+      queued_bytes_ += bytes.size();
+    }
+    if (dropped && !std::exchange(dropped_said_, true)) {
+      OutputDebugStringW(L"Vantrel: the FK device line is not draining; lamp frames dropped\n");
+    }
+  }
+  SetEvent(wake_.Get());
+}
 
-    chunk.assign(1, first);
+void SerialPort::ReportLost() {
+  lost_ = true;
+  if (notify_now_.hwnd) PostMessageW(notify_now_.hwnd, notify_now_.lost_msg, 0, 0);
+}
+
+void SerialPort::LineLoop(UniqueHandle port) {
+  struct Done {
+    HANDLE event;
+    ~Done() { SetEvent(event); }
+  } done{done_.Get()};
+  const HANDLE stop = stop_.Get();
+  const HANDLE wake = wake_.Get();
+  UniqueHandle read_event = MakeEvent(true);
+  UniqueHandle drain_event = MakeEvent(true);
+  UniqueHandle write_event = MakeEvent(true);
+  if (!read_event || !drain_event || !write_event) return ReportLost();
+
+  OVERLAPPED read_ov{};
+  std::uint8_t first = 0;
+  bool reading = false;
+  OVERLAPPED write_ov{};
+  Pending writing;
+  std::size_t written = 0;
+  bool write_busy = false;
+
+  // Drains what is queued in the driver after a first byte; false when the line failed.
+  const auto take_queued = [&](std::uint8_t byte) {
+    std::vector<std::uint8_t> chunk(1, byte);
     for (;;) {
       DWORD errors = 0;
       COMSTAT status{};
-      if (!ClearCommError(port, &errors, &status)) {
-        io = Io::kFailed;
-        break;
-      }
+      if (!ClearCommError(port.Get(), &errors, &status)) return false;
       if (status.cbInQue == 0) break;
       const std::size_t at = chunk.size();
       chunk.resize(at + std::min<DWORD>(status.cbInQue, kMaxRead));
-      io = ReadOverlapped(port, event.Get(), stop, chunk.data() + at,
-                          static_cast<DWORD>(chunk.size() - at), &got);
+      DWORD got = 0;
+      const Io io = ReadOverlapped(port.Get(), drain_event.Get(), stop, chunk.data() + at,
+                                   static_cast<DWORD>(chunk.size() - at), &got);
       chunk.resize(at + got);
       if (io != Io::kOk) break;
     }
-    Deliver(chunk);
-    if (io == Io::kStopped) return;
-    if (io == Io::kFailed) return lost();
+    Deliver(chunk.data(), chunk.size());
+    return true;
+  };
+  // Keeps a 1-byte read pending; false when the line has gone.
+  const auto start_read = [&] {
+    for (;;) {
+      read_ov = OVERLAPPED{};
+      read_ov.hEvent = read_event.Get();
+      if (!ReadFile(port.Get(), &first, 1, nullptr, &read_ov)) {
+        reading = GetLastError() == ERROR_IO_PENDING;
+        return reading;
+      }
+      // Completed at once. With all-zero timeouts a read ends only with data; ending
+      // empty means the line has gone (a closed pty peer, a pulled adapter).
+      DWORD got = 0;
+      if (!GetOverlappedResult(port.Get(), &read_ov, &got, FALSE) || got == 0) return false;
+      if (!take_queued(first)) return false;
+    }
+  };
+  const auto cancel_read = [&] {
+    if (!reading) return;
+    DWORD got = 0;
+    CancelIoEx(port.Get(), &read_ov);
+    // The read may have completed while it was being cancelled.
+    if (GetOverlappedResult(port.Get(), &read_ov, &got, TRUE) && got == 1) Deliver(&first, 1);
+    reading = false;
+  };
+  const auto cancel_write = [&] {
+    if (!write_busy) return;
+    DWORD done_bytes = 0;
+    CancelIoEx(port.Get(), &write_ov);
+    GetOverlappedResult(port.Get(), &write_ov, &done_bytes, TRUE);
+    write_busy = false;
+  };
+  // Writes the rest of `writing`, or starts an overlapped write of it.
+  const auto continue_write = [&] {
+    while (written < writing.bytes.size()) {
+      write_ov = OVERLAPPED{};
+      write_ov.hEvent = write_event.Get();
+      const DWORD size =
+          static_cast<DWORD>(std::min<std::size_t>(writing.bytes.size() - written, 65536));
+      DWORD done_bytes = 0;
+      if (WriteFile(port.Get(), writing.bytes.data() + written, size, nullptr, &write_ov)) {
+        if (!GetOverlappedResult(port.Get(), &write_ov, &done_bytes, FALSE)) done_bytes = 0;
+      } else if (GetLastError() == ERROR_IO_PENDING) {
+        write_busy = true;
+        return;
+      }
+      // A write that fails drops the rest of its frame; a reopen after it still runs.
+      written = done_bytes == 0 ? writing.bytes.size() : written + done_bytes;
+    }
+  };
+  // The queue's next entry: written, or a reopen after it. False when the line failed.
+  const auto next = [&]() -> bool {
+    for (;;) {
+      if (write_busy) return true;
+      if (written >= writing.bytes.size() && std::exchange(writing.reopen, false)) {
+        {
+          // Closing anyway: the reopen would only delay the close.
+          std::lock_guard<std::mutex> guard(lock_);
+          if (draining_) continue;
+        }
+        cancel_read();
+        port.Reset();
+        DCB dcb;
+        COMMTIMEOUTS timeouts;
+        DWORD error = 0;
+        port = OpenLine(config_now_, &dcb, &timeouts, &error);
+        if (!port || !start_read()) return false;
+      }
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (queue_.empty()) return true;
+        writing = std::move(queue_.front());
+        queue_.pop_front();
+        queued_bytes_ -= writing.bytes.size();
+      }
+      written = 0;
+      continue_write();
+    }
+  };
+
+  if (!start_read()) return ReportLost();
+  for (;;) {
+    if (!next()) {
+      cancel_write();
+      return ReportLost();
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (draining_ && !write_busy && queue_.empty()) break;
+    }
+    HANDLE waits[4] = {stop, wake, read_event.Get(), write_event.Get()};
+    const DWORD count = write_busy ? 4 : 3;
+    const DWORD r = WaitForMultipleObjects(count, waits, FALSE, INFINITE);
+    if (r == WAIT_OBJECT_0) break;
+    if (r == WAIT_OBJECT_0 + 2) {
+      DWORD got = 0;
+      reading = false;
+      if (!GetOverlappedResult(port.Get(), &read_ov, &got, FALSE) || got == 0 ||
+          !take_queued(first) || !start_read()) {
+        cancel_write();
+        return ReportLost();
+      }
+    } else if (r == WAIT_OBJECT_0 + 3) {
+      DWORD done_bytes = 0;
+      write_busy = false;
+      if (GetOverlappedResult(port.Get(), &write_ov, &done_bytes, FALSE) && done_bytes > 0) {
+        written += done_bytes;
+        continue_write();
+      } else {
+        written = writing.bytes.size();  // a failed write drops the rest of its frame
+      }
+    } else if (r != WAIT_OBJECT_0 + 1) {
+      return ReportLost();
+    }
   }
+  cancel_write();
+  cancel_read();
 }
 
-void SerialPort::Deliver(const std::vector<std::uint8_t>& bytes) {
+void SerialPort::Deliver(const std::uint8_t* bytes, std::size_t size) {
   std::size_t buffered;
   {
     std::lock_guard<std::mutex> guard(lock_);
     // fNull is set too, but ptys (and Wine) may ignore it.
-    if (discard_nulls_now_) {
-      std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(buffer_),
+    if (config_now_.null_discard) {
+      std::copy_if(bytes, bytes + size, std::back_inserter(buffer_),
                    [](std::uint8_t b) { return b != 0; });
     } else {
-      buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+      buffer_.insert(buffer_.end(), bytes, bytes + size);
     }
     buffered = buffer_.size();
   }
@@ -320,29 +510,8 @@ std::vector<std::uint8_t> SerialPort::Input() {
   return out;
 }
 
-void SerialPort::Write(std::span<const std::uint8_t> bytes) {
-  if (!port_) return;
-  const HANDLE h = port_.Get();
-  while (!bytes.empty()) {
-    OVERLAPPED ov{};
-    ov.hEvent = write_event_.Get();
-    const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 65536));
-    DWORD done = 0;
-    if (!WriteFile(h, bytes.data(), size, nullptr, &ov)) {
-      if (GetLastError() != ERROR_IO_PENDING) return;
-      if (WaitForSingleObject(ov.hEvent, kWriteWaitMs) != WAIT_OBJECT_0) {
-        CancelIoEx(h, &ov);
-        GetOverlappedResult(h, &ov, &done, TRUE);
-        return;
-      }
-    }
-    if (!GetOverlappedResult(h, &ov, &done, FALSE) || done == 0) return;
-    bytes = bytes.subspan(done);
-  }
-}
-
 bool SerialPort::GetLineState(DCB* dcb, COMMTIMEOUTS* timeouts) const {
-  if (!port_) return false;
+  if (!open_) return false;
   *dcb = applied_dcb_;
   if (timeouts) *timeouts = applied_timeouts_;
   return true;

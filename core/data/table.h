@@ -21,7 +21,7 @@ inline constexpr char16_t kTextStepMarker = u'*';
 struct KeyEntry {
   std::u16string label;
   std::int16_t count = 0;
-  std::u16string mode;                                // "結合" or "分割" (or whatever a file held)
+  std::u16string mode;  // "結合" or "分割" (or whatever a file held)
   std::array<std::u16string, kMaxSteps + 1> marker;  // marker[s], s = 1..60
   std::array<std::u16string, kMaxSteps + 1> body;    // body[s], s = 1..60
 
@@ -35,35 +35,18 @@ class AssignmentTable {
   KeyEntry& Entry(int mouse, int key) { return entries_[Index(mouse, key)]; }
   const KeyEntry& Entry(int mouse, int key) const { return entries_[Index(mouse, key)]; }
 
-  // The table's named arrays: KeyLabel(m, k), StepCount(m, k) and StepData(m, k, f, s),
-  // where StepData(m, k, 2, 0) is the mode, (m, k, 1, s) a marker and (m, k, 2, s) a body.
-  std::u16string& KeyLabel(int m, int k) { return Entry(m, k).label; }
-  std::int16_t& StepCount(int m, int k) { return Entry(m, k).count; }
-  std::u16string& StepData(int m, int k, int field, int step);
-  const std::u16string& StepData(int m, int k, int field, int step) const;
-
   // Clearing a layout: labels empty, counts 0, markers and bodies empty. The mode
   // is left as it was; with a count of 0 nothing reads it.
   void Clear();
 
-  friend bool operator==(const AssignmentTable& a, const AssignmentTable& b) {
-    return a.entries_ == b.entries_;
-  }
+  friend bool operator==(const AssignmentTable&, const AssignmentTable&) = default;
 
  private:
   static int Index(int mouse, int key) {
     if (mouse < 0 || mouse > kMouseStates || key < 0 || key > kKeys) return 0;
     return mouse * (kKeys + 1) + key;
   }
-  std::u16string& Scratch() const {
-    scratch_.clear();
-    return scratch_;
-  }
-
   std::array<KeyEntry, (kMouseStates + 1) * (kKeys + 1)> entries_{};
-  // What unused fields (field 0, marker 0, steps out of range) read and write, so a
-  // stray index never touches live data.
-  mutable std::u16string scratch_;
 };
 
 }  // namespace vantrel

@@ -21,7 +21,11 @@ Model ModelOf(std::u16string_view fk_model) {
 }
 
 void Send(PortOut& port, const Frame& frame) {
-  port.Write(frame.bytes);
+  if (frame.lamp_state) {
+    port.WriteLampState(frame.bytes);
+  } else {
+    port.Write(frame.bytes);
+  }
   if (frame.reopen) port.Reopen();
 }
 
@@ -53,24 +57,24 @@ Frame Refresh6094First() {
 Frame Refresh(Model model) {
   switch (model) {
     case Model::k6094:
-      return {LampFrame6094(kAllLamps), true};
+      return {LampFrame6094(kAllLamps), true, true};
     case Model::k48G9995:
-      return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false};
+      return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false, true};
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x00, kAllLamps), true};
+  return {LampFrame29(0x00, kAllLamps), true, true};
 }
 
 Frame ReleaseReset(Model model) {
-  if (model == Model::k6094) return {LampFrame6094(kAllLamps), true};
-  return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false};
+  if (model == Model::k6094) return {LampFrame6094(kAllLamps), true, true};
+  return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false, true};
 }
 
 Frame HoldLamp(Model model, int key) {
   switch (model) {
     case Model::k6094:
-      return {LampFrame6094(AllBut(key)), true};
+      return {LampFrame6094(AllBut(key)), true, true};
     case Model::k48G9995:
       return {
           {0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, 0x20, 0x1B, 0x14,
@@ -79,13 +83,13 @@ Frame HoldLamp(Model model, int key) {
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x01, AllBut(key)), false};
+  return {LampFrame29(0x01, AllBut(key)), false, true};
 }
 
 Frame LampsOff(Model model) {
   switch (model) {
     case Model::k6094:
-      return {LampFrame6094(0), false};
+      return {LampFrame6094(0), false, true};
     case Model::k48G9995:
       return {{0x1B, 0x13, 0x1B, 0x13, 0x1B, 0x14, 0x24, 0x1B, 0x13, 0x1B, 0x14, 0x20,
                0x1B, 0x13, 0x1B, 0x18, 0x20, 0x1B, 0x13, 0x1B, 0x18, 0x20, 0x1B, 0x13},
@@ -93,7 +97,7 @@ Frame LampsOff(Model model) {
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x01, 0), false};
+  return {LampFrame29(0x01, 0), false, true};
 }
 
 }  // namespace vantrel::device

@@ -24,10 +24,12 @@ inline constexpr LampMask AllBut(int key) {
 }
 
 // A frame and whether the port is closed and opened again right after writing it
-// (the 6094 and the X8000 take some settings only on a fresh opening).
+// (the 6094 and the X8000 take some settings only on a fresh opening). A lamp-state
+// frame sets all 32 lamps, so a later one makes an unsent earlier one pointless.
 struct Frame {
   std::vector<std::uint8_t> bytes;
   bool reopen = false;
+  bool lamp_state = false;
   friend bool operator==(const Frame&, const Frame&) = default;
 };
 void Send(PortOut& port, const Frame& frame);

@@ -16,7 +16,11 @@ class PortOut {
   virtual ~PortOut() = default;
   // Queues all bytes for sending, in order; does not wait for the line.
   virtual void Write(std::span<const std::uint8_t> bytes) = 0;
-  // Closes the port and at once opens it again with the same settings.
+  // The same for a frame that sets every lamp: a port whose line backs up may drop
+  // such a frame once a later one is queued behind it.
+  virtual void WriteLampState(std::span<const std::uint8_t> bytes) { Write(bytes); }
+  // Closes the port and opens it again with the same settings, after the bytes
+  // queued before have gone out.
   virtual void Reopen() = 0;
 };
 
@@ -67,7 +71,7 @@ class MouseButtons {
 // Puts text on the system clipboard for a paste.
 class Clipboard {
  public:
-  enum class [[nodiscard]] Result{kOk, kUnlockFailed, kOpenFailed, kCloseFailed};
+  enum class [[nodiscard]] Result{kOk, kUnlockFailed, kOpenFailed, kSetFailed, kCloseFailed};
   virtual ~Clipboard() = default;
   virtual Result SetText(std::u16string_view text) = 0;
 };

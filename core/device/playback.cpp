@@ -123,6 +123,10 @@ void Playback::TextStep(std::u16string_view body) {
     case Clipboard::Result::kOpenFailed:
       status_label_ = u"クリップボードのオープンに失敗。";
       break;
+    case Clipboard::Result::kSetFailed:
+      // The clipboard still holds older text; the paste below brings that back.
+      status_label_ = u"クリップボードへの設定に失敗。";
+      break;
     case Clipboard::Result::kCloseFailed:
       status_label_ = u"クリップボードのクローズに失敗。";
       break;

@@ -209,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         buttons.left = in.ConsumeBool();
         buttons.middle = in.ConsumeBool();
         buttons.right = in.ConsumeBool();
-        clip.result = static_cast<Clipboard::Result>(in.ConsumeIntegralInRange(0, 3));
+        clip.result = static_cast<Clipboard::Result>(in.ConsumeIntegralInRange(0, 4));
         break;
       case 7:
         link.ReleaseHeldKeys();

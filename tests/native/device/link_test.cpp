@@ -198,6 +198,7 @@ TEST(DeviceLinkPlayback, TextStepsPasteInEveryCaseAndReportInTheStatusLabel) {
       {Clipboard::Result::kUnlockFailed, u"メモリのロック解除に失敗。"},
       {Clipboard::Result::kOpenFailed, u"クリップボードのオープンに失敗。"},
       {Clipboard::Result::kCloseFailed, u"クリップボードのクローズに失敗。"},
+      {Clipboard::Result::kSetFailed, u"クリップボードへの設定に失敗。"},
       {Clipboard::Result::kOk, u"図面"},
   };
   r.Set(1, 1, u"結合", {u"*図面"});
