@@ -233,7 +233,7 @@ void MainWindow::OpenHelp() {
   HtmlHelpW(hwnd(), HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
-void MainWindow::RunEditor(const shell::EditorSession&) {
+void MainWindow::RunEditor(const editor::EditorSession&) {
   // The editor window comes with the editor; until then the port is handed to
   // nobody and taken back at once.
 }

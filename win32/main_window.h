@@ -59,7 +59,7 @@ class MainWindow final : public Window,
   void SetCurrentLayoutCaption(std::u16string_view caption) override;
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override;
   void OpenHelp() override;
-  void RunEditor(const shell::EditorSession& session) override;
+  void RunEditor(const editor::EditorSession& session) override;
   void Quit() override;
 
   // The shell's and the device link's timers: one-shot; the window kills a timer as

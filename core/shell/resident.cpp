@@ -202,7 +202,8 @@ void Resident::Editor() {
   timers_.Disarm(ShellTimer::kReconnect);
   editor_open_ = true;
   ReleasePort();
-  platform_.RunEditor({table_, settings_, layout_loaded_, working_folder_, editor_port_});
+  platform_.RunEditor(
+      {table_, settings_, layout_loaded_, working_folder_, editor_port_, link_.MouseState()});
   editor_open_ = false;
   if (shut_down_) return;
   if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));

@@ -16,6 +16,7 @@
 #include "core/data/text.h"
 #include "core/device/link.h"
 #include "core/device/platform.h"
+#include "core/editor/session.h"
 
 namespace vantrel::shell {
 
@@ -38,16 +39,6 @@ inline constexpr int kReopenBufferSize = 1024;
 // or was lost.
 enum class ShellTimer { kHandOver, kReconnect };
 
-// What the editor works on while it is open. The shell's port is closed for that
-// time; the editor opens its own port (with settings.ComS and settings.FkModel)
-// and must have closed it again when it returns.
-struct EditorSession {
-  AssignmentTable& table;
-  Settings& settings;
-  bool& layout_loaded;  // a layout named by settings.FkNameT is in the table
-  std::u16string_view working_folder;
-  device::SerialControl& port;
-};
 
 // Everything the shell asks of the operating system beyond the device.
 class ShellPlatform {
@@ -73,7 +64,7 @@ class ShellPlatform {
   virtual void SetRecentCaptions(const std::array<std::u16string, 5>& captions) = 0;  // File1..5
   virtual void OpenHelp() = 0;  // "Vantrel.chm"
   // Shows the editor modally; returns when it closes.
-  virtual void RunEditor(const EditorSession& session) = 0;
+  virtual void RunEditor(const editor::EditorSession& session) = 0;
   // Ends the process's message loop (after shut-down has run).
   virtual void Quit() = 0;
 };

@@ -26,6 +26,7 @@ namespace vantrel::shell::testing {
 using vantrel::testing::Hex;
 using vantrel::testing::Transcript;
 
+using editor::EditorSession;
 using vantrel::testing::FakeClipboard;
 using vantrel::testing::FakeInput;
 using vantrel::testing::FakeMouse;

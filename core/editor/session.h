@@ -1,0 +1,27 @@
+// What the layout editor works on while it is open: the program's own table and
+// settings, never copies.
+#pragma once
+
+#include <string_view>
+
+#include "core/data/settings.h"
+#include "core/data/table.h"
+#include "core/device/platform.h"
+
+namespace vantrel::editor {
+
+// What the editor works on while it is open. The shell's port is closed for that
+// time; the editor opens its own port (with settings.ComS and settings.FkModel)
+// and must have closed it again when it returns.
+struct EditorSession {
+  AssignmentTable& table;
+  Settings& settings;
+  bool& layout_loaded;  // a layout named by settings.FkNameT is in the table
+  std::u16string_view working_folder;
+  device::SerialControl& port;
+  // The mouse state the last FK key press was played with (0 before any): where
+  // the editor starts when the model does not choose a page itself.
+  int last_mouse_state = 0;
+};
+
+}  // namespace vantrel::editor
