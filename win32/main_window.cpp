@@ -2,6 +2,8 @@
 
 #include <htmlhelp.h>
 
+#include <string_view>
+
 #include "win32/resource.h"
 
 namespace vantrel::win32 {
@@ -23,6 +25,25 @@ constexpr int kPumpLimit = 64;
 // A window timer may fire up to a tick of the system clock before its time.
 constexpr ULONGLONG kTimerSlack = 20;
 
+// The taskbar and its notification area: clicking the tray icon makes them the
+// foreground window, but keys are never meant for them.
+bool IsTaskbar(HWND window) {
+  wchar_t name[64];
+  if (!GetClassNameW(window, name, 64)) return false;
+  const std::wstring_view cls(name);
+  return cls == L"Shell_TrayWnd" || cls == L"Shell_SecondaryTrayWnd" ||
+         cls == L"NotifyIconOverflowWindow" || cls == L"TopLevelWindowForOverflowXamlIsland";
+}
+
+MainWindow* g_foreground_watcher = nullptr;
+
+void CALLBACK OnForegroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD,
+                                  DWORD) {
+  if (object == OBJID_WINDOW && g_foreground_watcher) {
+    g_foreground_watcher->ForegroundChanged(window);
+  }
+}
+
 // The help file beside the program, so help opens whatever the working directory.
 std::wstring HelpPath() {
   wchar_t exe[MAX_PATH];
@@ -38,6 +59,8 @@ std::wstring HelpPath() {
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 
 MainWindow::~MainWindow() {
+  if (foreground_hook_) UnhookWinEvent(foreground_hook_);
+  if (g_foreground_watcher == this) g_foreground_watcher = nullptr;
   resident_.reset();
   serial_.reset();
 }
@@ -52,6 +75,10 @@ bool MainWindow::Create() {
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
   clipboard_.SetOwner(hwnd());
   BuildMenu();
+  // Out of context: the callback runs on this thread from its message loop.
+  g_foreground_watcher = this;
+  foreground_hook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                     OnForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
   tray_ = std::make_unique<Tray>(instance_, hwnd());
   serial_ = std::make_unique<SerialPort>(hwnd(), kSerialData, kPortLost);
   resident_ =
@@ -86,6 +113,8 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam) resident_->Shutdown();
       return 0;
     case kSerialData:
+      // A key is played into the window in front: the user's window, most likely.
+      NoteForeground(GetForegroundWindow());
       resident_->OnComm();
       return 0;
     case kReleaseHeldKeys:
@@ -117,10 +146,35 @@ void MainWindow::BuildMenu() {
 void MainWindow::ShowMenu() {
   POINT at{};
   GetCursorPos(&at);
+  NoteForeground(GetForegroundWindow());
   // Without the foreground the menu would not close when the user clicks elsewhere.
   SetForegroundWindow(hwnd());
+  menu_open_ = true;
   TrackPopupMenu(menu_.get(), 0, at.x, at.y, 0, hwnd(), nullptr);
+  menu_open_ = false;
   PostMessageW(hwnd(), WM_NULL, 0, 0);
+  // The next FK key belongs to the user's window, not to this hidden one.
+  GiveForegroundBack();
+}
+
+void MainWindow::NoteForeground(HWND window) {
+  if (!window || !IsWindow(window) || IsTaskbar(window)) return;
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) user_window_ = window;
+}
+
+void MainWindow::ForegroundChanged(HWND window) {
+  NoteForeground(window);
+  // Help closing, or any window of ours that the system activates in passing,
+  // hands the foreground on to this hidden window.
+  if (window == hwnd() && !menu_open_) GiveForegroundBack();
+}
+
+void MainWindow::GiveForegroundBack() {
+  if (user_window_ && IsWindow(user_window_) && GetForegroundWindow() != user_window_) {
+    SetForegroundWindow(user_window_);
+  }
 }
 
 void MainWindow::Command(UINT id) {
@@ -236,6 +290,7 @@ void MainWindow::OpenHelp() {
 void MainWindow::RunEditor(const editor::EditorSession&) {
   // The editor window comes with the editor; until then the port is handed to
   // nobody and taken back at once.
+  GiveForegroundBack();
 }
 
 void MainWindow::Quit() {

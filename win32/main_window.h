@@ -42,6 +42,8 @@ class MainWindow final : public Window,
   bool Create();
   // The window's load event: start-up.
   void Start() { resident_->Start(); }
+  // A window came to the front (the system's foreground event).
+  void ForegroundChanged(HWND window);
   // For the crash handler: release what split mode holds down, on the window's
   // thread, which owns that state; a crash on another thread waits for it briefly.
   void ReleaseHeldKeysFromAnyThread() noexcept;
@@ -73,6 +75,8 @@ class MainWindow final : public Window,
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void BuildMenu();
   void ShowMenu();
+  void NoteForeground(HWND window);
+  void GiveForegroundBack();
   void Command(UINT id);
   void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
   void ArmSlot(std::size_t slot, int milliseconds);
@@ -88,6 +92,11 @@ class MainWindow final : public Window,
   UniqueHandle mutex_;  // "Test Mutex", kept for the life of the process
   std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // the tray's pop-up menu
   HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
+  bool menu_open_ = false;
+  // The last window in front that is neither this program's nor the taskbar: the
+  // window the FK keys are for, given the foreground back when ours let go of it.
+  HWND user_window_ = nullptr;
+  HWINEVENTHOOK foreground_hook_ = nullptr;
 
   // When each armed timer is due, in GetTickCount64 time; 0: not armed. The Win32
   // timer id is the slot: the shell's timers first, then the link's.
