@@ -31,7 +31,6 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  SetProcessDPIAware();
   vantrel::win32::MainWindow window(instance);
   if (!window.Create()) return 1;
   g_window = &window;
