@@ -1,245 +1,264 @@
-"""The Wine test rig for end-to-end tests (standard library only).
+"""The Wine rig of the end-to-end suites (standard library only): Vantrel.exe under
+Wine in a working folder of its own, fksim playing the FK device on a pty that COM1
+maps to, fktarget as the window in front, fkl writing the files the program reads.
 
-    from rig import WineRig, Pty
-    with Pty() as pty, WineRig(ports={1: pty.path}) as wine:
-        target = wine.start_target("/tmp/t.log")       # fktarget.exe in front
-        app = wine.start_wine(mingw / "Vantrel.exe")   # a Windows program
-        sim = wine.start_native([fksim, "--script"])   # a native program
-        wine.screenshot("/tmp/shot.png")
+    r = Rig("example")                          # works in build/wine-e2e/example
+    r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel="X8000")
+    sim, target, app = r.start_sim("X8000"), r.start_target(), r.start_vantrel()
+    r.past_first_data(sim)
+    sim.press(1)
+    assert target.take(2) == keys("+A -A")
+    r.close()
 
-The prefix is prepared by `wine-run --setup-only` (the same code wine-run uses).
-The rig holds the prefix lock for its whole life, so no other test maps the
-prefix's ports meanwhile, and it ends only the processes it started, each by its
-process group (a Wine program's loader process is the Windows process itself;
-the programs it starts stay in its group; Wine's services live in another one).
+The prefix is prepared by `wine-run --setup-only` (the same code wine-run uses). A
+rig holds the prefix lock for its whole life, so no other test maps the prefix's
+ports meanwhile, and ends only the processes it started, each by its process group
+(a Wine program's loader process is the Windows process itself; the programs it
+starts stay in its group; Wine's services live in another one).
 """
 
 import fcntl
 import os
-import select
+import shutil
 import signal
 import subprocess
+import sys
 import time
-import tty
+import unittest
 from pathlib import Path
 
-# Exit code of a test that cannot run here (CTest's SKIP_RETURN_CODE).
-SKIP = 77
-
-HERE = Path(__file__).resolve().parent
-REPO = HERE.parent.parent
-WINE_RUN = HERE / "wine-run"
-# The two builds an end-to-end test needs (overridable for private build folders).
+SKIP = 77  # CTest's SKIP_RETURN_CODE: a program the suite needs is not built
+REPO = Path(__file__).resolve().parent.parent.parent
+WINE_RUN = REPO / "tests" / "wine" / "wine-run"
+PREFIX = Path(os.environ.get("VANTREL_WINEPREFIX", REPO / "build" / "wine-prefix"))
 MINGW = Path(os.environ.get("VANTREL_MINGW_BUILD", REPO / "build" / "mingw")).resolve()
 NATIVE = Path(os.environ.get("VANTREL_NATIVE_BUILD", REPO / "build" / "native")).resolve()
+VANTREL = MINGW / "Vantrel.exe"
 FKTARGET = MINGW / "tests" / "wine" / "target" / "fktarget.exe"
+FKINJECT = MINGW / "tests" / "wine" / "target" / "fkinject.exe"
 FKSIM = NATIVE / "tools" / "fksim" / "fksim"
+FKL = NATIVE / "tools" / "fkl" / "fkl"
+WORK = REPO / "build" / "wine-e2e"
+KEY_EVENTS = ("keydown", "keyup")
+VK = {"Shift": 0x10, "Ctrl": 0x11, "Enter": 0x0D, "Esc": 0x1B}
 
 
-class Pty:
-    """A pseudo-terminal: Wine opens `path` as a COM port; the test plays the
-    device on the master side. The rig keeps a slave descriptor open, so the pty
-    outlives a close and reopen of the port by the program."""
-
-    def __init__(self):
-        self.master, self.slave = os.openpty()
-        tty.setraw(self.slave)
-        self.path = os.ttyname(self.slave)
-
-    def write(self, data: bytes):
-        os.write(self.master, data)
-
-    def read(self, timeout: float) -> bytes:
-        """What arrives within `timeout` seconds of the first byte (b"" if none)."""
-        ready, _, _ = select.select([self.master], [], [], timeout)
-        return os.read(self.master, 65536) if ready else b""
-
-    def read_exactly(self, n: int, timeout: float) -> bytes:
-        got = b""
-        end = time.monotonic() + timeout
-        while len(got) < n:
-            left = end - time.monotonic()
-            if left <= 0:
-                break
-            ready, _, _ = select.select([self.master], [], [], left)
-            if ready:
-                got += os.read(self.master, n - len(got))
-        return got
-
-    def hangup(self):
-        """The device goes away: the program's side of the line is dead."""
-        if self.master >= 0:
-            os.close(self.master)
-            self.master = -1
-
-    def close(self):
-        self.hangup()
-        if self.slave >= 0:
-            os.close(self.slave)
-            self.slave = -1
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
+def keys(script):
+    """fktarget's key events for "+Shift +A -A -Shift" (+ down, - up)."""
+    return [("keydown" if s[0] == "+" else "keyup", f"0x{VK.get(s[1:]) or ord(s[1:]):02X}")
+            for s in script.split()]
 
 
-class Proc:
-    """A process the rig started, in a process group of its own."""
-
-    def __init__(self, popen: subprocess.Popen, name: str):
-        self.popen = popen
-        self.name = name
-
-    @property
-    def pid(self):
-        return self.popen.pid
-
-    def wait(self, timeout=None):
-        return self.popen.wait(timeout)
-
-    def running(self):
-        return self.popen.poll() is None
-
-    def kill(self, grace: float = 2.0):
-        """Ends the process and whatever it started in its group: TERM, then KILL."""
-        if self.popen.poll() is not None:
-            return self.popen.returncode
-        for sig in (signal.SIGTERM, signal.SIGKILL):
-            try:
-                os.killpg(self.popen.pid, sig)
-            except ProcessLookupError:
-                break
-            try:
-                return self.popen.wait(grace)
-            except subprocess.TimeoutExpired:
-                continue
-        return self.popen.wait()
-
-
-class WineRig:
-    def __init__(self, ports=None, locale=None, prefix=None):
-        """ports: {n: unix path} for COMn (the others map to missing paths);
-        locale: e.g. "ja_JP.UTF-8" for a Japanese Wine (ANSI code page 932)."""
-        self.ports = dict(ports or {})
-        self.locale = locale
-        self.prefix = Path(prefix or os.environ.get("VANTREL_WINEPREFIX",
-                                                    REPO / "build" / "wine-prefix"))
-        self.procs = []
-        self._lock = None
-        self.env = None
-
-    # -- set-up -----------------------------------------------------------
-    def __enter__(self):
-        self.prefix.parent.mkdir(parents=True, exist_ok=True)
-        self._lock = open(str(self.prefix) + ".lock", "w")
-        fcntl.flock(self._lock, fcntl.LOCK_EX)
-        try:
-            self.map_ports(self.ports)
-        except BaseException:
-            self._release()
-            raise
-        return self
-
-    def map_ports(self, ports):
-        """Maps COMn to the given paths (all others to missing paths) now."""
-        self.ports = dict(ports)
-        env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
-        env.update(VANTREL_WINEPREFIX=str(self.prefix), VANTREL_WINE_LOCKED="1",
-                   VANTREL_WINE_QUIET="1")
-        for n, path in self.ports.items():
-            env[f"VANTREL_COM{n}"] = str(path)
-        if self.locale:
-            env["VANTREL_WINE_LOCALE"] = self.locale
-        out = subprocess.run([str(WINE_RUN), "--setup-only"], env=env, check=True,
-                             stdout=subprocess.PIPE, text=True, pass_fds=()).stdout
-        for line in out.splitlines():
-            key, _, value = line.partition("=")
-            env[key] = value
-        env.setdefault("WINEDEBUG", "-all")
-        self.env = env
-
-    def __exit__(self, *exc):
-        for proc in reversed(self.procs):
-            proc.kill()
-        self._release()
-
-    def _release(self):
-        if self._lock:
-            fcntl.flock(self._lock, fcntl.LOCK_UN)
-            self._lock.close()
-            self._lock = None
-
-    # -- processes --------------------------------------------------------
-    def _start(self, argv, name, **kw):
-        popen = subprocess.Popen([str(a) for a in argv], env=kw.pop("env", self.env),
-                                 start_new_session=True, **kw)
-        proc = Proc(popen, name)
-        self.procs.append(proc)
-        return proc
-
-    def start_wine(self, exe, *args, cwd=None, **kw):
-        """Starts a Windows program through wine-run (exit code = the program's)."""
-        return self._start([WINE_RUN, exe, *args], Path(exe).name, cwd=cwd, **kw)
-
-    def run_wine(self, exe, *args, timeout=60, **kw):
-        """Runs a Windows program to its end; returns its exit code."""
-        proc = self.start_wine(exe, *args, **kw)
-        try:
-            return proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            raise
-
-    def start_native(self, argv, **kw):
-        """Starts a native program (fksim...) with the rig's environment."""
-        return self._start(argv, Path(argv[0]).name, **kw)
-
-    # -- the target window ------------------------------------------------
-    def start_target(self, log_path, topmost=True, timeout=30, title=None):
-        """Starts fktarget.exe logging to `log_path` (a unix path), its window titled
-        `title` when given, and waits until the window is up and has the focus."""
-        log_path = Path(log_path)
-        if log_path.exists():
-            log_path.unlink()
-        args = ["--log", winpath(log_path)] + (["--topmost"] if topmost else [])
-        args += ["--title", title] if title is not None else []
-        proc = self.start_wine(FKTARGET, *args)
-        wait_for(lambda: "ready" in read_log(log_path), timeout, f"{FKTARGET.name} to start")
-        return proc
-
-    def screenshot(self, path):
-        """The whole (virtual) screen as an image file (png by extension)."""
-        subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", str(path)],
-                       check=True, env=self.env)
-
-
-def winpath(path) -> str:
+def winpath(path):
     """The Windows form of an absolute unix path (through drive Z:)."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
-def read_log(path) -> str:
-    try:
-        return Path(path).read_text(encoding="utf-8", errors="replace")
-    except FileNotFoundError:
-        return ""
-
-
-def log_events(path):
-    """fktarget's log as (milliseconds, event, detail) tuples."""
-    events = []
-    for line in read_log(path).splitlines():
-        parts = line.split(" ", 2)
-        if len(parts) >= 2 and parts[0].isdigit():
-            events.append((int(parts[0]), parts[1], parts[2] if len(parts) > 2 else ""))
-    return events
-
-
-def wait_for(condition, timeout, what="condition", interval=0.02):
+def wait_for(condition, timeout, what):
     end = time.monotonic() + timeout
     while not condition():
         if time.monotonic() > end:
             raise TimeoutError(f"timed out waiting for {what}")
-        time.sleep(interval)
+        time.sleep(0.02)
+
+
+def kill(proc):
+    """Ends a process the rig started and its group: TERM, then KILL."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            if proc.poll() is None:
+                os.killpg(proc.pid, sig)
+                proc.wait(2)
+            break
+        except ProcessLookupError:
+            break
+        except subprocess.TimeoutExpired:
+            continue
+    for pipe in (proc.stdin, proc.stdout):
+        if pipe:
+            pipe.close()
+
+
+def main():
+    """unittest.main on the running script, or the skip code when a program is missing."""
+    missing = [str(p) for p in (VANTREL, FKTARGET, FKINJECT, FKSIM, FKL) if not p.exists()]
+    if missing:
+        print(f"SKIPPED: {', '.join(missing)} not built")
+        sys.exit(SKIP)
+    unittest.main(module="__main__", argv=[sys.argv[0], "-v"] + sys.argv[1:])
+
+
+class Sim:
+    """fksim's scripted face: one command, one reply (a block for "frames")."""
+
+    def __init__(self, proc):
+        self.proc = proc
+        first = proc.stdout.readline().split()
+        if first[:1] != ["pty"]:
+            raise RuntimeError(f"fksim did not start: {first}")
+
+    def cmd(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        reply = self.proc.stdout.readline().rstrip("\n")
+        if not reply:
+            raise RuntimeError(f"fksim ended on {line!r}")
+        if reply.startswith("ok frames "):
+            return [self.proc.stdout.readline() for _ in range(int(reply.split()[2]))]
+        return reply
+
+    def frame(self, name, ms=3000):
+        """(time µs, name) of the next frame matching name (see fksim's wait-frame),
+        None when none comes within ms."""
+        reply = self.cmd(f"wait-frame {name} {ms}").rstrip().split(" ", 4)
+        return (int(reply[2]), reply[4]) if reply[:2] == ["ok", "frame"] else None
+
+    def frames(self):
+        """[(time µs, name without its alias)] of the frames since the last call."""
+        return [(int(f[1]), f[3].split(" / ")[0])
+                for f in (line.rstrip().split(" ", 3) for line in self.cmd("frames"))]
+
+    def press(self, key):
+        assert self.cmd(f"press {key}").startswith("ok press"), key
+
+    def send(self, hexs):
+        assert self.cmd(f"hex {hexs}").startswith("ok hex"), hexs
+
+    def lamps(self):
+        """32 digits, key 1 first: 1 lit, 0 dark."""
+        return self.cmd("lamps").split()[2]
+
+
+class Target:
+    """fktarget's log, read as (event, detail) pairs past what was taken before."""
+
+    def __init__(self, path):
+        self.path = path
+        self.taken = 0
+
+    def _events(self):
+        try:
+            text = self.path.read_text(encoding="utf-8", errors="replace")
+        except FileNotFoundError:
+            return []
+        lines = text[:text.rfind("\n") + 1].splitlines()[self.taken:]
+        return [(line.split(" ", 2) + [""])[1:3] for line in lines]
+
+    def take(self, count, kinds=KEY_EVENTS, timeout=5, quiet=0.3):
+        """Waits up to `timeout` s for `count` events of `kinds`, then `quiet` s for
+        more; returns those of `kinds` and takes them all."""
+        end = time.monotonic() + timeout
+        while (sum(e in kinds for e, _ in self._events()) < count and
+               time.monotonic() < end):
+            time.sleep(0.02)
+        time.sleep(quiet)
+        events = self._events()
+        self.taken += len(events)
+        return [(e, d) for e, d in events if e in kinds]
+
+
+class Rig:
+    """A working folder build/wine-e2e/NAME, Vantrel's working directory; COM1 mapped
+    to the link build/wine-e2e/com1 (fksim's pty while a Sim runs); the processes
+    started there."""
+
+    def __init__(self, name, locale=None):
+        PREFIX.parent.mkdir(parents=True, exist_ok=True)
+        self._lock = open(f"{PREFIX}.lock", "w")
+        fcntl.flock(self._lock, fcntl.LOCK_EX)
+        self.dir = WORK / name
+        shutil.rmtree(self.dir, ignore_errors=True)
+        self.dir.mkdir(parents=True)
+        self.link = WORK / "com1"  # one path for every test: the mapping stays as it is
+        self.procs, self.devices, self.targets = [], [], 0
+        env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
+        env.update(VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1",
+                   VANTREL_WINE_QUIET="1", VANTREL_COM1=str(self.link))
+        if locale:
+            env["VANTREL_WINE_LOCALE"] = locale
+        try:
+            out = subprocess.run([WINE_RUN, "--setup-only"], env=env, check=True, text=True,
+                                 stdout=subprocess.PIPE).stdout
+        except BaseException:
+            self._lock.close()
+            raise
+        env.update(line.split("=", 1) for line in out.splitlines())
+        self.env = env
+
+    def close(self):
+        """Ends what was started, last first; the devices last, as one that went
+        first would make Vantrel report a lost port."""
+        for proc in reversed(self.procs + self.devices):
+            kill(proc)
+        self._lock.close()
+
+    def start(self, argv, **kw):
+        proc = subprocess.Popen([str(a) for a in argv], env=self.env, start_new_session=True,
+                                **kw)
+        self.procs.append(proc)
+        return proc
+
+    def wine(self, exe, *args, **kw):
+        """A Windows program, through wine-run (its exit code is the program's)."""
+        return self.start([WINE_RUN, exe, *args], **kw)
+
+    def inject(self, *args):
+        """Runs fkinject; (exit code, lines it printed)."""
+        proc = self.wine(FKINJECT, *args, stdout=subprocess.PIPE, text=True)
+        out = proc.communicate(timeout=60)[0]
+        return proc.returncode, out.splitlines()
+
+    def start_sim(self, model="X8000"):
+        """fksim playing `model` on a new pty behind COM1."""
+        sim = Sim(self.start([FKSIM, "--script", "--model", model, "--pty-link", self.link],
+                             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True))
+        self.devices.append(self.procs.pop())
+        return sim
+
+    def stop_sim(self, sim):
+        """The device goes away, its pty and link with it."""
+        kill(sim.proc)
+
+    def start_vantrel(self):
+        return self.wine(VANTREL, cwd=self.dir)
+
+    def close_vantrel(self, app):
+        """A close request from outside (WM_CLOSE, as taskkill without /f sends it);
+        Vantrel must end by itself with code 0."""
+        self.wine("taskkill", "/im", "Vantrel.exe", stdout=subprocess.DEVNULL,
+                  stderr=subprocess.DEVNULL).wait(60)
+        assert app.wait(20) == 0
+
+    def start_target(self, title=None):
+        """A new fktarget in front (titled `title` when given), once it has the focus."""
+        self.targets += 1
+        log = self.dir / f"target{self.targets}.log"
+        title = ["--title", title] if title else []
+        self.wine(FKTARGET, "--log", winpath(log), "--topmost", *title)
+        wait_for(lambda: log.exists() and "ready" in log.read_text(errors="replace"), 30,
+                 "fktarget to start")
+        return Target(log)
+
+    def settings(self, **values):
+        """Writes Vantrel.sys with these values as the program writes it (through fkl),
+        plus a line of its own that the program drops when it writes the file; the
+        bytes the program should write."""
+        path = self.dir / "Vantrel.sys"
+        path.write_bytes("".join(f"{k}={v}\r\n" for k, v in values.items()).encode("cp932"))
+        subprocess.run([FKL, "settings", path, "--write", path], check=True,
+                       stdout=subprocess.DEVNULL)
+        written = path.read_bytes()
+        path.write_bytes(written + b"Extra=1\r\n")
+        return written
+
+    def layout(self, name, *keys):
+        """Writes layout `name` with the keys given as fkl's "[M:]K=LINE"; its Windows path."""
+        subprocess.run([FKL, "layout", self.dir / name, *keys], check=True)
+        return winpath(self.dir / name)
+
+    def past_first_data(self, sim):
+        """Waits for the lamps' refresh after start-up, then presses an unassigned key:
+        the first data after start-up only identifies the device."""
+        assert sim.frame("refresh", 20000), "Vantrel did not start"
+        sim.press(3)
+        time.sleep(0.3)

@@ -1,20 +1,18 @@
-// Sends synthetic input through the program's own input and clipboard classes,
-// one command-line token per event, in order:
-//   kd:VK / ku:VK   key down / up (VK decimal or 0x..)    m:FLAGS  mouse_event flags
-//   c:HEX           text onto the clipboard, given as the hex digits of its UTF-8
-//                   form (command lines are not safe for it under every locale)
+// Does what a user or the shell does to the program's windows, one command-line
+// token per event, in order:
+//   kd:VK / ku:VK   key down / up through the program's own SendInput class (VK
+//                   decimal or 0x..)
+//   m:FLAGS         mouse_event flags, likewise
 //   w:MS            wait
-// and commands that take the following tokens as arguments, for what a user or the
-// shell does to windows of other programs:
+// and commands that take the following tokens as arguments:
 //   post CLASS MSG WPARAM LPARAM   post a message to the first window of that class
 //   front CLASS TITLE              bring the window of that class and title (* any) to
 //                                  the front
 //   menus MS                       wait up to MS ms for an open pop-up menu; print
-//                                  "menu LEFT TOP RIGHT BOTTOM" for each one open
-//   list PATTERN                   print the names FindFirstFile gives, in its order,
-//                                  each with "d" (folder), "h" (hidden) or "-"
+//                                  "menu LEFT TOP RIGHT BOTTOM" for each one open, or
+//                                  "none"
 // Exit code 0, 2 for a token it does not know or a missing argument, 4 for no such
-// window or no menu.
+// window.
 #include <windows.h>
 
 #include <cstdio>
@@ -22,25 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "win32/clipboard.h"
 #include "win32/input.h"
 
 namespace {
 
-constexpr int kBadToken = 2;
-constexpr int kNotFound = 4;
-
 std::uint32_t Number(const std::wstring& text) {
   return static_cast<std::uint32_t>(std::wcstoul(text.c_str(), nullptr, 0));
-}
-
-void PrintUtf8(const std::wstring& text) {
-  std::string out(static_cast<std::size_t>(text.size()) * 4 + 1, '\0');
-  out.resize(static_cast<std::size_t>(
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                          static_cast<int>(out.size()), nullptr, nullptr)));
-  std::fputs(out.c_str(), stdout);
-  std::fputc('\n', stdout);
 }
 
 // The visible pop-up menus (window class "#32768") of every program.
@@ -61,7 +46,7 @@ std::vector<RECT> OpenMenus() {
   return menus;
 }
 
-int WaitForMenus(DWORD milliseconds) {
+void PrintMenus(DWORD milliseconds) {
   const DWORD start = GetTickCount();
   std::vector<RECT> menus = OpenMenus();
   while (menus.empty() && GetTickCount() - start < milliseconds) {
@@ -70,79 +55,38 @@ int WaitForMenus(DWORD milliseconds) {
   }
   for (const RECT& r : menus)
     std::printf("menu %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-  return menus.empty() ? kNotFound : 0;
-}
-
-void List(const std::wstring& pattern) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const wchar_t* kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? L"d "
-                          : (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)  ? L"h "
-                                                                              : L"- ";
-    PrintUtf8(kind + std::wstring(found.cFileName));
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  if (menus.empty()) std::puts("none");
+  std::fflush(stdout);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   vantrel::win32::SendInputSink input;
-  vantrel::win32::Win32Clipboard clipboard;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
     const int left = argc - i - 1;
     if (token == L"post" && left >= 4) {
       HWND window = FindWindowW(argv[i + 1], nullptr);
-      if (!window) return kNotFound;
+      if (!window) return 4;
       PostMessageW(window, Number(argv[i + 2]), Number(argv[i + 3]), Number(argv[i + 4]));
       i += 4;
-      continue;
-    }
-    if (token == L"front" && left >= 2) {
+    } else if (token == L"front" && left >= 2) {
       const std::wstring title = argv[i + 2];
       HWND window = FindWindowW(argv[i + 1], title == L"*" ? nullptr : title.c_str());
-      if (!window) return kNotFound;
+      if (!window) return 4;
       SetForegroundWindow(window);
       i += 2;
-      continue;
-    }
-    if (token == L"menus" && left >= 1) {
-      const int result = WaitForMenus(Number(argv[i + 1]));
-      if (result != 0) return result;
-      i += 1;
-      continue;
-    }
-    if (token == L"list" && left >= 1) {
-      List(argv[i + 1]);
-      i += 1;
-      continue;
-    }
-    const std::wstring value = token.substr(token.find(L':') + 1);
-    const auto number = Number(value);
-    if (token.rfind(L"kd:", 0) == 0) {
-      input.Key(static_cast<std::uint8_t>(number), false);
-    } else if (token.rfind(L"ku:", 0) == 0) {
-      input.Key(static_cast<std::uint8_t>(number), true);
+    } else if (token == L"menus" && left >= 1) {
+      PrintMenus(Number(argv[++i]));
+    } else if (token.rfind(L"kd:", 0) == 0 || token.rfind(L"ku:", 0) == 0) {
+      input.Key(static_cast<std::uint8_t>(Number(token.substr(3))), token[1] == L'u');
     } else if (token.rfind(L"m:", 0) == 0) {
-      input.Mouse(number);
-    } else if (token.rfind(L"c:", 0) == 0) {
-      std::string utf8;
-      for (std::size_t at = 0; at + 1 < value.size(); at += 2)
-        utf8.push_back(static_cast<char>(std::wcstoul(value.substr(at, 2).c_str(), nullptr, 16)));
-      std::wstring text(utf8.size(), L'\0');
-      text.resize(static_cast<std::size_t>(
-          MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
-                              static_cast<int>(text.size()))));
-      if (clipboard.SetText(std::u16string(text.begin(), text.end())) !=
-          vantrel::device::Clipboard::Result::kOk)
-        return 3;
+      input.Mouse(Number(token.substr(2)));
     } else if (token.rfind(L"w:", 0) == 0) {
-      Sleep(number);
+      Sleep(Number(token.substr(2)));
     } else {
-      return kBadToken;
+      return 2;
     }
   }
   return 0;

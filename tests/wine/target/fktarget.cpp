@@ -18,33 +18,19 @@ HWND g_edit = nullptr;
 WNDPROC g_edit_proc = nullptr;
 DWORD g_start = 0;
 
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
-
-void Log(const std::string& event, const std::wstring& detail = L"") {
-  std::string line = std::to_string(GetTickCount() - g_start);
-  line += ' ';
-  line += event;
+void Log(const char* event, const std::wstring& detail = L"") {
+  std::string line = std::to_string(GetTickCount() - g_start) + ' ' + event;
   if (!detail.empty()) {
-    line += ' ';
-    line += Utf8(detail);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, detail.data(), static_cast<int>(detail.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, detail.data(), static_cast<int>(detail.size()), utf8.data(), n,
+                        nullptr, nullptr);
+    line += ' ' + utf8;
   }
   line += '\n';
   DWORD written;
   WriteFile(g_log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
-
-std::wstring Hex(WPARAM vk) {
-  wchar_t buf[16];
-  wsprintfW(buf, L"0x%02X", static_cast<unsigned>(vk));
-  return buf;
 }
 
 std::wstring ClipboardText() {
@@ -60,64 +46,33 @@ std::wstring ClipboardText() {
   return text;
 }
 
-std::wstring EditText() {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(g_edit)) + 1, L'\0');
-  text.resize(
-      static_cast<std::size_t>(GetWindowTextW(g_edit, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
 LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_KEYDOWN:
-      Log("keydown", Hex(wp));
-      break;
-    case WM_KEYUP:
-      Log("keyup", Hex(wp));
-      break;
-    case WM_SYSKEYDOWN:
-      Log("syskeydown", Hex(wp));
-      break;
-    case WM_SYSKEYUP:
-      Log("syskeyup", Hex(wp));
-      break;
-    case WM_LBUTTONDOWN:
-      Log("lbuttondown");
-      break;
-    case WM_LBUTTONUP:
-      Log("lbuttonup");
-      break;
-    case WM_MBUTTONDOWN:
-      Log("mbuttondown");
-      break;
-    case WM_MBUTTONUP:
-      Log("mbuttonup");
-      break;
-    case WM_RBUTTONDOWN:
-      Log("rbuttondown");
-      break;
-    case WM_RBUTTONUP:
-      Log("rbuttonup");
-      break;
-    case WM_PASTE: {
-      Log("paste", ClipboardText());
-      const LRESULT r = CallWindowProcW(g_edit_proc, hwnd, msg, wp, lp);
-      Log("text", EditText());
-      return r;
-    }
-    case WM_CONTEXTMENU: {
-      HMENU menu = CreatePopupMenu();
-      AppendMenuW(menu, MF_STRING, kPasteItem, L"&Paste");
-      POINT at;
-      GetCursorPos(&at);
-      Log("menu");
-      const UINT chosen = static_cast<UINT>(
-          TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr));
-      DestroyMenu(menu);
-      Log("menu-chosen", chosen == kPasteItem ? L"paste" : L"none");
-      if (chosen == kPasteItem) SendMessageW(hwnd, WM_PASTE, 0, 0);
-      return 0;
-    }
+  static const struct {
+    UINT msg;
+    const char* event;
+  } kLogged[] = {{WM_KEYDOWN, "keydown"},         {WM_KEYUP, "keyup"},
+                 {WM_SYSKEYDOWN, "syskeydown"},   {WM_SYSKEYUP, "syskeyup"},
+                 {WM_LBUTTONDOWN, "lbuttondown"}, {WM_LBUTTONUP, "lbuttonup"},
+                 {WM_MBUTTONDOWN, "mbuttondown"}, {WM_MBUTTONUP, "mbuttonup"},
+                 {WM_RBUTTONDOWN, "rbuttondown"}, {WM_RBUTTONUP, "rbuttonup"}};
+  for (const auto& logged : kLogged) {
+    if (msg != logged.msg) continue;
+    wchar_t vk[16] = L"";
+    if (msg <= WM_SYSKEYUP) wsprintfW(vk, L"0x%02X", static_cast<unsigned>(wp));
+    Log(logged.event, vk);
+  }
+  if (msg == WM_PASTE) Log("paste", ClipboardText());
+  if (msg == WM_CONTEXTMENU) {
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, kPasteItem, L"&Paste");
+    POINT at;
+    GetCursorPos(&at);
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr));
+    DestroyMenu(menu);
+    Log("menu-chosen", chosen == kPasteItem ? L"paste" : L"none");
+    if (chosen == kPasteItem) SendMessageW(hwnd, WM_PASTE, 0, 0);
+    return 0;
   }
   return CallWindowProcW(g_edit_proc, hwnd, msg, wp, lp);
 }
@@ -130,9 +85,6 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       if (g_edit) SetFocus(g_edit);
       return 0;
-    case WM_ACTIVATE:
-      Log(LOWORD(wp) == WA_INACTIVE ? "inactive" : "active");
-      break;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -170,14 +122,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   HWND hwnd =
       CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, title.c_str(),
                       WS_OVERLAPPEDWINDOW, 100, 100, 640, 400, nullptr, nullptr, instance, nullptr);
-  g_edit = CreateWindowExW(
-      WS_EX_CLIENTEDGE, L"EDIT", L"",
-      WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0, 0, 640,
-      400, hwnd, nullptr, instance, nullptr);
+  g_edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0,
+                           0, 640, 400, hwnd, nullptr, instance, nullptr);
   g_edit_proc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(g_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditProc)));
   ShowWindow(hwnd, SW_SHOWNORMAL);
-  UpdateWindow(hwnd);
   SetForegroundWindow(hwnd);
   SetFocus(g_edit);
   // Clicks are sent at the cursor: put it over the edit control.
