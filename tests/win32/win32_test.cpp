@@ -1,0 +1,215 @@
+// The Win32 layer through the real calls: code page 932, files, the clipboard, and the
+// serial port's line state and bytes over a pty played by serial_driver.py (which echoes
+// every byte and hangs up on "~~HANGUP~~"; without it the SerialPty cases are skipped).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "win32/clipboard.h"
+#include "win32/codec.h"
+#include "win32/files.h"
+#include "win32/handles.h"
+#include "win32/serial.h"
+
+namespace vantrel::win32 {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(Codec, ConvertsBothWaysAndGoesOnPastWhatItCannotConvert) {
+  const Cp932Codec codec;
+  // Half-width katakana are one byte and one character each.
+  const std::u16string text = u"図面＋→ｱｲｳﾞﾟ abc";
+  const std::string bytes = "\x90\x7D\x96\xCA\x81\x7B\x81\xA8\xB1\xB2\xB3\xDE\xDF abc";
+  EXPECT_EQ(codec.Encode(text), bytes);
+  EXPECT_EQ(codec.Decode(bytes), text);
+  // A lead byte without its trail byte, bytes no character has, no code page 932 form.
+  for (const std::string damaged : {"A\x81 Z", "A\xFD\xFE\xFFZ", "A\x81\x7F\x82\xFC\xEF\x40Z"}) {
+    const std::u16string decoded = codec.Decode(damaged);
+    EXPECT_TRUE(decoded.front() == u'A' && decoded.back() == u'Z') << damaged;
+  }
+  EXPECT_EQ(codec.Decode("A\x81").front(), u'A');
+  EXPECT_EQ(codec.Encode(u"a\u00E9b"), "a?b");  // not a look-alike
+  for (const std::u16string surrogates : {u"x\xD800y", u"x\xD83D\xDE00y"})
+    EXPECT_EQ(codec.Encode(surrogates).back(), 'y');
+}
+
+// Every entry of a folder but "." and "..", in the file system's order.
+std::vector<std::u16string> Entries(const std::wstring& dir) {
+  std::vector<std::u16string> names;
+  WIN32_FIND_DATAW found;
+  FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &found));
+  for (bool more = search.Valid(); more; more = FindNextFileW(search.Get(), &found))
+    if (found.cFileName[0] != L'.') names.push_back(FromWide(found.cFileName));
+  return names;
+}
+
+TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring dir = temp + (L"vantrel-" + std::to_wstring(GetCurrentProcessId()));
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  const auto path = [&](const std::wstring& name) { return FromWide(dir + L"\\" + name); };
+  const Win32Files files;
+  const std::u16string target = path(L"部品.fkl");
+  const std::string content("new\r\n\x90\x7D", 7);
+  ASSERT_TRUE(files.ReplaceAtomically(target, "old") && files.ReplaceAtomically(target, content));
+  {
+    // Held open without delete sharing: the move fails after the temporary file was written.
+    UniqueHandle holder(CreateFileW(ToWide(target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_FALSE(files.ReplaceAtomically(target, "lost"));
+  }
+  EXPECT_FALSE(files.ReplaceAtomically(path(L"no folder\\a.fkl"), "x"));
+  EXPECT_EQ(files.ReadAll(target), content);
+  EXPECT_EQ(Entries(dir), std::vector<std::u16string>{u"部品.fkl"});
+
+  for (const wchar_t* name :
+       {L"b.fkl", L"a.fkl", L"plate.old.fkl", L"h.fkl", L"s.fkl", L"notes.txt", L"x.fkl.bak"})
+    ASSERT_TRUE(files.ReplaceAtomically(path(name), "x"));
+  CreateDirectoryW((dir + L"\\folder.fkl").c_str(), nullptr);
+  SetFileAttributesW((dir + L"\\h.fkl").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW((dir + L"\\s.fkl").c_str(), FILE_ATTRIBUTE_SYSTEM);
+  std::vector<std::u16string> layouts;
+  for (const std::u16string& name : Entries(dir))
+    if (name == u"a.fkl" || name == u"b.fkl" || name == u"plate.old.fkl" || name == u"部品.fkl")
+      layouts.push_back(name);
+  EXPECT_EQ(ListLayoutFiles(FromWide(dir)), layouts);
+  for (const std::u16string& name : Entries(dir)) DeleteFileW((dir + L"\\" + ToWide(name)).c_str());
+  RemoveDirectoryW((dir + L"\\folder.fkl").c_str());
+  RemoveDirectoryW(dir.c_str());
+}
+
+TEST(Clipboard, HoldsUnicodeTextAndTheSystemDerivesItsOwnCodePagesText) {
+  if (const char* acp = std::getenv("VANTREL_EXPECT_ACP")) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp)));
+  }
+  const std::u16string text = u"図面 ｱｲｳ abc";
+  ASSERT_EQ(Win32Clipboard().SetText(text), device::Clipboard::Result::kOk);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE unicode = GetClipboardData(CF_UNICODETEXT), ansi = GetClipboardData(CF_TEXT);
+  const std::u16string got = unicode ? static_cast<const char16_t*>(GlobalLock(unicode)) : u"";
+  const std::string derived = ansi ? static_cast<const char*>(GlobalLock(ansi)) : "";
+  GlobalUnlock(unicode);
+  GlobalUnlock(ansi);
+  CloseClipboard();
+  EXPECT_EQ(got, text);
+  if (GetACP() == 932) {  // the system's own conversion, in its code page
+    EXPECT_EQ(derived, Cp932Codec().Encode(text));
+  }
+}
+
+constexpr UINT kData = WM_APP + 1;
+constexpr UINT kLost = WM_APP + 2;
+
+class SerialPty : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* number = std::getenv("VANTREL_TEST_PTY_PORT");
+    if (!number) GTEST_SKIP() << "needs tests/win32/serial_driver.py";
+    port_.SetNotify(window_, kData, kLost);
+    port_.SetCommPort(std::atoi(number));
+    port_.SetSettings("9600,n,8,1");
+    port_.SetRThreshold(1);
+  }
+  void TearDown() override { DestroyWindow(window_); }
+
+  // Runs the thread's messages as the program's window does, until `done` or for
+  // `time`: a data notice takes the bytes waiting, a lost notice is counted.
+  void Pump(const std::function<bool()>& done, std::chrono::milliseconds time) {
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+        const Bytes in = msg.message == kData ? port_.Input() : Bytes{};
+        received_.insert(received_.end(), in.begin(), in.end());
+        lost_ += msg.message == kLost ? 1 : 0;
+      }
+    }
+  }
+  // Writes the bytes; what comes back once `count` bytes are in, and 50 ms more.
+  Bytes Echo(const Bytes& out, std::size_t count) {
+    port_.Write(out);
+    Pump([&] { return received_.size() >= count; }, 10s);
+    Pump([] { return false; }, 50ms);
+    return std::exchange(received_, {});
+  }
+
+  HWND window_ =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  SerialPort port_;
+  Bytes received_;
+  int lost_ = 0;
+};
+
+TEST_F(SerialPty, LineStatePerSettings) {
+  for (const auto& [text, odd] : {std::pair{"9600,o,8,1", 1}, std::pair{"9600,n,8,1", 0}}) {
+    port_.SetSettings(text);
+    port_.SetNullDiscard(odd);
+    ASSERT_TRUE(port_.SetPortOpen(true)) << text << " error " << port_.LastOpenError();
+    DCB d{};
+    COMMTIMEOUTS t{};
+    ASSERT_TRUE(port_.GetLineState(&d, &t));
+    // No handshaking, DTR and RTS low; all-zero timeouts: the 1-byte read waits for a byte.
+    EXPECT_EQ(
+        std::tuple(
+            d.BaudRate, d.Parity, d.ByteSize, d.StopBits, +d.fParity, +d.fNull, +d.fOutxCtsFlow,
+            +d.fOutxDsrFlow, +d.fOutX, +d.fInX, +d.fDtrControl, +d.fRtsControl,
+            t.ReadIntervalTimeout + t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier),
+        std::tuple(9600ul, odd ? ODDPARITY : NOPARITY, 8, ONESTOPBIT, odd, odd, 0, 0, 0, 0,
+                   DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 0ul))
+        << text;
+    EXPECT_TRUE(port_.SetPortOpen(false));
+  }
+}
+
+TEST_F(SerialPty, EveryByteArrivesOnceInOrderSurvivesAReopenAndZerosGoOnlyWhenDiscarded) {
+  ASSERT_TRUE(port_.SetPortOpen(true)) << port_.LastOpenError();
+  Bytes all;  // every byte value, then more than one read holds
+  for (int i = 0; i < 256 + 3000; ++i) all.push_back(static_cast<std::uint8_t>(i));
+  EXPECT_EQ(Echo(all, all.size()), all);
+  // The program reopens the port after some frames: a key pressed then must still play.
+  port_.Write(Bytes{0x1B, 0x21});
+  Sleep(300);  // the echo is in, not taken
+  port_.Reopen();
+  Sleep(300);  // the port reopened
+  EXPECT_EQ(Echo({}, 2), (Bytes{0x1B, 0x21}));
+  port_.SetNullDiscard(true);
+  ASSERT_TRUE(port_.SetPortOpen(false) && port_.SetPortOpen(true));
+  EXPECT_EQ(Echo({0, 'A', 0, 0, 'B', 0x1B, 0, 'C'}, 4), (Bytes{'A', 'B', 0x1B, 'C'}));
+}
+
+// Runs last: the driver closes its end of the pty, which then is gone.
+TEST_F(SerialPty, ZLostPortIsReportedOnceWithoutSpinning) {
+  ASSERT_TRUE(port_.SetPortOpen(true)) << port_.LastOpenError();
+  port_.Write(Bytes{'~', '~', 'H', 'A', 'N', 'G', 'U', 'P', '~', '~'});
+  Pump([&] { return lost_ > 0; }, 5s);
+  ASSERT_TRUE(port_.Lost());
+  const auto cpu_ms = [] {
+    FILETIME t[4];
+    GetProcessTimes(GetCurrentProcess(), &t[0], &t[1], &t[2], &t[3]);
+    return (ULARGE_INTEGER{{t[2].dwLowDateTime, t[2].dwHighDateTime}}.QuadPart +
+            ULARGE_INTEGER{{t[3].dwLowDateTime, t[3].dwHighDateTime}}.QuadPart) /
+           10000;
+  };
+  const auto before = cpu_ms();
+  Pump([] { return false; }, 500ms);
+  EXPECT_LT(cpu_ms() - before, 150u) << "the reader spins";
+  EXPECT_EQ(lost_, 1);
+  // Writing to the lost line neither blocks nor crashes; closing is clean.
+  const auto start = std::chrono::steady_clock::now();
+  port_.Write(Bytes{0x1B, 0x13});
+  EXPECT_TRUE(port_.SetPortOpen(false));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+}  // namespace
+}  // namespace vantrel::win32
