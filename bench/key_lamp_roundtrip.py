@@ -4,9 +4,9 @@
 fksim presses a split-mode key and times from just before its write until the hold
 lamp frame comes back; the next press of the same key is timed until the release
 reset comes back; and so on, alternately. Vantrel.exe runs under Wine with fksim on
-COM1 and fktarget in front, as in the playback tests.
+COM1 and fktarget in front, as in the Wine end-to-end suites (tests/wine/rig.py).
 
-    bench_roundtrip.py [--presses 1000] [--model X8000] [--runs 2] [--gap-ms 50]
+    bench/key_lamp_roundtrip.py [--presses 1000] [--model X8000] [--runs 2] [--gap-ms 50]
 
 Uses the builds rig.py names (VANTREL_MINGW_BUILD, VANTREL_NATIVE_BUILD).
 """
@@ -17,14 +17,10 @@ import sys
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "wine"))
 import rig  # noqa: E402
-from test_playback_common import REOPEN_GAP, PlaybackSession  # noqa: E402
-from vantrel_e2e import missing_programs  # noqa: E402
 
 KEY = 5
-# F24 does nothing in the target window, so a thousand presses leave it alone.
-KEYS = {(1, KEY): ("分割", ["#F24"])}
 
 
 def percentile(values, p):
@@ -64,28 +60,25 @@ def main():
     ap.add_argument("--gap-ms", type=int, default=50,
                     help="pause after each frame before the next press (the port's reopen)")
     args = ap.parse_args()
-    missing = missing_programs()
-    if missing:
-        print(f"not built: {', '.join(missing)}")
-        return rig.SKIP
-
-    with PlaybackSession(args.model, KEYS, name="bench") as s:
-        if s.sim.wait_frame("refresh", 20000) is None:
-            print("Vantrel did not start (no refresh frame)")
-            return 1
-        time.sleep(REOPEN_GAP)
-        s.sim.press(KEY)  # the first data is consumed
-        time.sleep(0.3)
-        s.sim.cmd("clear")
+    r = rig.Rig("bench")
+    try:
+        # F24 does nothing in the target window, so a thousand presses leave it alone.
+        r.settings(FkNameT=r.layout("bench.fkl", f"{KEY}=分割,#F24"), FileOn=1, FkModel=args.model)
+        sim = r.start_sim(args.model)
+        r.start_target()
+        app = r.start_vantrel()
+        r.past_first_data(sim)
+        sim.cmd("clear")
         for run in range(1, args.runs + 1):
             before = load()
-            times = one_run(s.sim, args.presses, args.gap_ms)
+            times = one_run(sim, args.presses, args.gap_ms)
             print(f"run {run} (µs; load average before {before}, after {load()})")
             print(f"  all      {summary(times['hold'] + times['release'])}")
             print(f"  hold     {summary(times['hold'])}")
             print(f"  release  {summary(times['release'])}", flush=True)
-        if not s.close():
-            print("Vantrel did not end on a close request")
+        r.close_vantrel(app)
+    finally:
+        r.close()
     return 0
 
 
