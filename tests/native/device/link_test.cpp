@@ -1,6 +1,8 @@
 // Golden transcripts: bytes from the device in, frames and input events out.
 #include "core/device/link.h"
 
+#include "core/device/frames.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,92 +13,55 @@ namespace vantrel::device {
 namespace {
 using testing::Rig;
 
-// The 29-byte frames as they go out.
-const std::string kLit29 =
-    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 00 00 00 00 1B 11 1B 13 94 FF FF FF FF 1B 11";
-const std::string kOff29 =
-    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 00 00 00 00 1B 11";
-const std::string kHold29Key2 =
-    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 FD FF FF FF 1B 11";
-const std::string kHold48Key2 = "1B 11 1B 13 1B 12 20 1B 14 22 1B 11 1B 11 1B 13 1B 11";
+// What the port sees for a frame: its bytes, then the reopen it asks for.
+std::string Sent(const Frame& f) {
+  return "port " + testing::Hex(f.bytes) + "\n" + (f.reopen ? "reopen\n" : "");
+}
 
 // Key 2 of each model as the device sends it.
 struct ModelCase {
-  std::u16string model;
+  std::u16string name;
+  Model model;
   std::initializer_list<std::uint8_t> key2;
-  std::string release_reset;  // transcript lines
-  std::string hold_lamp;
 };
 const ModelCase kModels[] = {
-    {u"X8000", {0x1B, 0x22}, "port 1B 13 1B 12 20 " + kLit29 + "\n", "port " + kHold29Key2 + "\n"},
-    {u"48G9995",
-     {0x1B, 0x22},
-     "port 1B 13 1B 12 20 " + kLit29 + "\n",
-     "port " + kHold48Key2 + "\n"},
-    {u"6094", {0x01}, "port 94 FF FF FF FF\nreopen\n", "port 94 BF FF FF FF\nreopen\n"},
+    {u"X8000", Model::kX8000, {0x1B, 0x22}},
+    {u"48G9995", Model::k48G9995, {0x1B, 0x22}},
+    {u"6094", Model::k6094, {0x01}},
 };
 
 TEST(DeviceLinkFrames, StartupRefreshAndLampsOffPerModel) {
-  Rig x(u"X8000");
-  x.link.SendStartupSequence();
-  x.link.ArmRefresh();
-  x.link.OnTimer(LinkTimer::kRefresh);
-  x.link.LampsOff();
-  EXPECT_EQ(x.t.Take(),
-            "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
-            "arm refresh 500\n"
-            "port " +
-                kLit29 +
-                "\n"
-                "reopen\n"
-                "port " +
-                kOff29 + "\n");
-
-  Rig g(u"48G9995");
-  g.link.SendStartupSequence();
-  g.link.OnTimer(LinkTimer::kRefresh);
-  g.link.LampsOff();
-  EXPECT_EQ(g.t.Take(),
-            "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
-            "port 1B 13 1B 12 20 " +
-                kLit29 +
-                "\n"
-                "port 1B 13 1B 13 1B 14 24 1B 13 1B 14 20 1B 13 1B 18 20 1B 13 1B 18 20 1B 13\n");
-
-  // The 6094 refresh takes two ticks 50 ms apart, and starts over on the next arming.
-  Rig s(u"6094");
-  s.link.SendStartupSequence();
-  s.link.ArmRefresh();
-  s.link.OnTimer(LinkTimer::kRefresh);
-  s.link.OnTimer(LinkTimer::kRefresh);
-  s.link.ArmRefresh();
-  s.link.OnTimer(LinkTimer::kRefresh);
-  s.link.OnTimer(LinkTimer::kRefresh);
-  s.link.LampsOff();
-  EXPECT_EQ(s.t.Take(),
-            "port 06 1B 13 1B 13 1B 13 1B 18 20\n"
-            "arm refresh 500\n"
-            "port 08\n"
-            "arm refresh 50\n"
-            "port 94 FF FF FF FF\n"
-            "reopen\n"
-            "arm refresh 500\n"
-            "port 08\n"
-            "arm refresh 50\n"
-            "port 94 FF FF FF FF\n"
-            "reopen\n"
-            "port 94 00 00 00 00\n");
-
+  for (const ModelCase& m : kModels) {
+    Rig r(m.name);
+    r.link.SendStartupSequence();
+    r.link.ArmRefresh();
+    r.link.OnTimer(LinkTimer::kRefresh);
+    if (m.model == Model::k6094) {
+      // The 6094 refresh takes two ticks 50 ms apart, and starts over on the next arming.
+      r.link.OnTimer(LinkTimer::kRefresh);
+      r.link.ArmRefresh();
+      EXPECT_EQ(r.t.Take(), Sent(StartupSequence()) + "arm refresh 500\n" +
+                                Sent(Refresh6094First()) + "arm refresh 50\n" +
+                                Sent(Refresh(m.model)) + "arm refresh 500\n");
+      r.link.OnTimer(LinkTimer::kRefresh);
+      EXPECT_EQ(r.t.Take(), Sent(Refresh6094First()) + "arm refresh 50\n");
+      r.link.OnTimer(LinkTimer::kRefresh);
+      EXPECT_EQ(r.t.Take(), Sent(Refresh(m.model)));
+    } else {
+      EXPECT_EQ(r.t.Take(), Sent(StartupSequence()) + "arm refresh 500\n" + Sent(Refresh(m.model)));
+    }
+    r.link.LampsOff();
+    EXPECT_EQ(r.t.Take(), Sent(LampsOff(m.model)));
+  }
   // Any other model string is driven as an X8000.
   Rig other(u"x8000");
   other.link.OnTimer(LinkTimer::kRefresh);
-  other.link.LampsOff();
-  EXPECT_EQ(other.t.Take(), "port " + kLit29 + "\nreopen\nport " + kOff29 + "\n");
+  EXPECT_EQ(other.t.Take(), Sent(Refresh(Model::kX8000)));
 }
 
 TEST(DeviceLinkPlayback, JoinedChordsAndClicksPerModel) {
   for (const ModelCase& m : kModels) {
-    Rig r(m.model);
+    Rig r(m.name);
     r.SkipFirstData();
     r.Set(1, 2, u"結合", {u"#Shift+Ctrl+A", u"#Shift+LeftClick", u"#Ctrl+ﾃﾝｷｰ＋"});
     r.Receive(m.key2);
@@ -112,21 +77,22 @@ TEST(DeviceLinkPlayback, JoinedChordsAndClicksPerModel) {
 
 TEST(DeviceLinkPlayback, SplitKeyHoldsUntilPressedAgainPerModel) {
   for (const ModelCase& m : kModels) {
-    Rig r(m.model);
+    Rig r(m.name);
     r.SkipFirstData();
     r.Set(1, 2, u"分割", {u"#Shift", u"#LeftClick"});
     r.Receive(m.key2);
     // Each split step darkens the key's lamp.
-    EXPECT_EQ(r.t.Take(), "key 16 down\n" + m.hold_lamp + "mouse 2\n" + m.hold_lamp);
+    const std::string hold = Sent(HoldLamp(m.model, 2));
+    EXPECT_EQ(r.t.Take(), "key 16 down\n" + hold + "mouse 2\n" + hold);
     EXPECT_TRUE(r.link.Holding());
     EXPECT_EQ(r.link.HeldCount(), 2);
     // The second press relights the lamps and releases in reverse, and plays nothing.
     r.Receive(m.key2);
-    EXPECT_EQ(r.t.Take(), m.release_reset + "mouse 4\nkey 16 up\n");
+    EXPECT_EQ(r.t.Take(), Sent(ReleaseReset(m.model)) + "mouse 4\nkey 16 up\n");
     EXPECT_FALSE(r.link.Holding());
     // A third press plays it again.
     r.Receive(m.key2);
-    EXPECT_EQ(r.t.Take(), "key 16 down\n" + m.hold_lamp + "mouse 2\n" + m.hold_lamp);
+    EXPECT_EQ(r.t.Take(), "key 16 down\n" + hold + "mouse 2\n" + hold);
   }
 }
 
@@ -138,12 +104,8 @@ TEST(DeviceLinkPlayback, AnotherKeyWhileHeldReleasesFirstThenPlays) {
   r.Receive({0x1B, 0x22});
   r.t.Take();
   r.Receive({0x1B, 0x23});
-  EXPECT_EQ(r.t.Take(), "port 1B 13 1B 12 20 " + kLit29 +
-                            "\n"
-                            "key 18 up\nkey 17 up\n"
-                            "key 16 down\n"
-                            "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B "
-                            "13 94 FB FF FF FF 1B 11\n");
+  EXPECT_EQ(r.t.Take(), Sent(ReleaseReset(Model::kX8000)) + "key 18 up\nkey 17 up\nkey 16 down\n" +
+                            Sent(HoldLamp(Model::kX8000, 3)));
   // ReleaseHeldKeys lets go without a frame, and the next press has nothing left to reset.
   r.link.ReleaseHeldKeys();
   r.link.ReleaseHeldKeys();
@@ -223,10 +185,10 @@ TEST(DeviceLinkPlayback, UnknownAndEmptyTokensSendNothing) {
   // A split step of nothing but unknown names holds nothing, yet still marks the key.
   r.Set(1, 2, u"分割", {u"#Bogus"});
   r.Receive({0x1B, 0x22});
-  EXPECT_EQ(r.t.Take(), "port " + kHold29Key2 + "\n");
+  EXPECT_EQ(r.t.Take(), Sent(HoldLamp(Model::kX8000, 2)));
   EXPECT_EQ(r.link.HeldCount(), 0);
   r.Receive({0x1B, 0x22});
-  EXPECT_EQ(r.t.Take(), "port 1B 13 1B 12 20 " + kLit29 + "\n");
+  EXPECT_EQ(r.t.Take(), Sent(ReleaseReset(Model::kX8000)));
 }
 
 std::string Presses(int n, int vk, const char* dir) {
@@ -271,9 +233,7 @@ TEST(DeviceLinkPlayback, CountsTokensAndHeldKeysAreBounded) {
   for (auto& c : fifty_b) c = c == u'1' ? u'3' : c;
   r.Set(1, 3, u"分割", {fifty, fifty_b});
   r.Receive({0x1B, 0x23});
-  const std::string hold3 =
-      "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 FB FF FF FF 1B "
-      "11\n";
+  const std::string hold3 = Sent(HoldLamp(Model::kX8000, 3));
   EXPECT_EQ(r.t.Take(), Presses(50, 49, "down") + hold3 + Presses(50, 51, "down") +
                             Presses(40, 51, "up") + hold3);
   EXPECT_EQ(r.link.HeldCount(), 60);
@@ -283,7 +243,7 @@ TEST(DeviceLinkPlayback, CountsTokensAndHeldKeysAreBounded) {
 
 TEST(DeviceLinkReceive, FirstDataIsConsumedWithoutAKey) {
   for (const ModelCase& m : kModels) {
-    Rig r(m.model);
+    Rig r(m.name);
     r.Set(1, 2, u"結合", {u"#A"});
     EXPECT_FALSE(r.link.FirstDataSeen());
     r.Receive({});  // an empty read is no data
@@ -291,7 +251,7 @@ TEST(DeviceLinkReceive, FirstDataIsConsumedWithoutAKey) {
     r.Receive(m.key2);
     EXPECT_TRUE(r.link.FirstDataSeen());
     EXPECT_EQ(r.t.Take(), "");
-    EXPECT_EQ(r.fk_model, m.model);  // a configured model is kept
+    EXPECT_EQ(r.fk_model, m.name);  // a configured model is kept
     r.Receive(m.key2);
     EXPECT_EQ(r.t.Take(), "key 65 down\nkey 65 up\n");
   }
