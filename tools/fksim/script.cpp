@@ -37,6 +37,7 @@ a block reply is "ok WHAT COUNT" followed by COUNT lines; times are CLOCK_MONOTO
   bytes                       received chunks since the last "bytes" -> ok bytes COUNT
                               + lines "rx T HEX"
   clear                       forget everything received so far (all cursors)
+  reading on|off              stop or resume reading the line   -> ok reading on|off
   sleep MS                    keep receiving for MS ms
   roundtrip N KEY FRAMES MS [GAP_MS]
                               press KEY N times, each time timing until the next frame
@@ -174,6 +175,10 @@ std::string Script::Execute(std::string_view line, bool& quit) {
     }
     bytes_cursor_ = chunks.end();
     return out;
+  }
+  if (cmd == "reading" && w.size() == 2 && (w[1] == "on" || w[1] == "off")) {
+    sim_.set_reading(w[1] == "on");
+    return "ok reading " + std::string(w[1]) + "\n";
   }
   if (cmd == "clear" && w.size() == 1) {
     wait_cursor_ = list_cursor_ = frames.end();

@@ -20,7 +20,8 @@ bool Simulator::Wait(int timeout_ms, int extra_fd, bool* extra_ready) {
     int quiet_ms = left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
     if (timeout_ms < 0 || quiet_ms < timeout_ms) timeout_ms = quiet_ms;
   }
-  pollfd fds[2] = {{port_.fd(), POLLIN, 0}, {extra_fd, POLLIN, 0}};
+  pollfd fds[2] = {{port_.fd(), static_cast<short>(reading_ ? POLLIN : 0), 0},
+                   {extra_fd, POLLIN, 0}};
   int n = poll(fds, extra_fd >= 0 ? 2 : 1, timeout_ms);
   if (n < 0) return true;  // EINTR: the caller looks at g_stop
   if (extra_ready != nullptr) {

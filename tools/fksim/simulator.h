@@ -54,6 +54,8 @@ class Simulator {
   // Receives until done() or the deadline; true if done() became true.
   bool PumpUntil(std::int64_t deadline_us, const std::function<bool()>& done);
   bool Send(std::span<const std::uint8_t> bytes) { return port_.Write(bytes); }
+  // A device that stops reading lets the line back up (the host's writes stall).
+  void set_reading(bool reading) { reading_ = reading; }
 
   bool failed() const { return failed_; }
   void set_failed() { failed_ = true; }
@@ -77,6 +79,7 @@ class Simulator {
   Log<Frame> frames_;
   Log<Chunk> chunks_;
   bool failed_ = false;
+  bool reading_ = true;
 };
 
 }  // namespace vantrel::fksim
