@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "common/transcript.h"
+#include "core/data/files.h"
 #include "core/device/platform.h"
+#include "core/editor/editor.h"
 #include "core/shell/resident.h"
 #include "tools/common/iconv_codec.h"
 
@@ -92,14 +94,21 @@ inline const char* Name(device::LinkTimer id) {
 inline const char* Name(shell::ShellTimer id) {
   return id == shell::ShellTimer::kHandOver ? "handover" : "reconnect";
 }
+inline const char* Name(editor::EditorTimer id) {
+  return id == editor::EditorTimer::kWakeUp ? "wakeup" : "lamptest";
+}
 
 // Every owner's one-shot timers on one simulated clock, keyed by name.
-struct FakeTimers : device::Timers<device::LinkTimer>, device::Timers<shell::ShellTimer> {
+struct FakeTimers : device::Timers<device::LinkTimer>,
+                    device::Timers<shell::ShellTimer>,
+                    device::Timers<editor::EditorTimer> {
   explicit FakeTimers(Transcript* log = nullptr) : log(log) {}
   void Arm(device::LinkTimer id, int ms) override { Set(Name(id), ms); }
   void Disarm(device::LinkTimer id) override { Clear(Name(id)); }
   void Arm(shell::ShellTimer id, int ms) override { Set(Name(id), ms); }
   void Disarm(shell::ShellTimer id) override { Clear(Name(id)); }
+  void Arm(editor::EditorTimer id, int ms) override { Set(Name(id), ms); }
+  void Disarm(editor::EditorTimer id) override { Clear(Name(id)); }
 
   bool Armed(const std::string& name) const { return due.count(name) != 0; }
   // Milliseconds until the timer fires, or -1 when it is not armed.
@@ -131,6 +140,23 @@ struct FakeTimers : device::Timers<device::LinkTimer>, device::Timers<shell::She
     if (log) log->Add("disarm " + name);
     due.erase(name);
   }
+};
+
+// Files in memory: "save PATH" per write, "save failed PATH" while read-only.
+struct FakeFiles : FileSystem {
+  explicit FakeFiles(Transcript& t) : t(t) {}
+  std::optional<std::string> ReadAll(std::u16string_view path) const override {
+    const auto it = files.find(std::u16string(path));
+    return it == files.end() ? std::nullopt : std::optional(it->second);
+  }
+  bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override {
+    t.Add((read_only ? "save failed " : "save ") + ToUtf8(path));
+    return !read_only && (files[std::u16string(path)] = bytes, true);
+  }
+  bool FileExists(std::u16string_view path) const override { return ReadAll(path).has_value(); }
+  Transcript& t;
+  mutable std::map<std::u16string, std::string> files;
+  bool read_only = false;
 };
 
 }  // namespace vantrel::testing

@@ -1,0 +1,170 @@
+// The editor window as transcripts, the print-out's pages and the text input dialog.
+#include <gtest/gtest.h>
+
+#include "core/editor/text_input.h"
+#include "editor/rig.h"
+
+namespace vantrel::editor::testing {
+namespace {
+
+using device::LampFrame29;
+const std::string kOn9 = Hex(LampFrame29(0, 1 << 8)), kOff = Hex(LampFrame29(1, 0));
+const std::string kOff94 = "94" + Repeat(" 00", 28);
+
+TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
+  const std::string x = "port 1B 13 1B 13", g = "1B 11 1B 13 1B 12 ",
+                    off48 = g + "20 1B 14 00 1B 11 1B 11 1B 13 1B 11" + Repeat(" 00", 11);
+  for (auto [model, last, shown, wake, key, page, lamp, off] :
+       {std::tuple{u"X8000", 3, "0\nmouse 0", x, 9, 1, kOn9, kOff},
+        {u"", 3, "0\nmouse 0", x, 9, 1, kOn9, kOff},  // made an X8000
+        {u"6094", 0, "2\nmouse 0",
+         "port 01\narm wakeup 50\nport 06\narm wakeup 50\nport 08\nreopen", 9, 1,
+         "94 00 80" + Repeat(" 00", 26), kOff94},
+        // The 48G9995 stays on the last press's page; with none, "無" comes at a key.
+        {u"48G9995", 0, "1\nmouse -1", x, 9, 0, g + "29 1B 14 28 1B 11" + Repeat(" 00", 17), off48},
+        {u"48G9995", 4, "1\nmouse 3", x, 1, 4, g + "21 1B 14 2A 1B 11" + Repeat(" 00", 17),
+         off48}}) {
+    Rig rig(model, last);
+    EXPECT_EQ(rig.Start(),
+              "ports 9 2\nmodel " + std::string(shown) + "\nCommPort=3\nSettings=9600," +
+                  (*model == u'6' ? "o" : "n") +
+                  ",8,1\nInBufferSize=1024\nRThreshold=1\nInputLen=0\nNullDiscard=1\n"
+                  "open COM3\nplace -120 4000\nname 部品\nchecks 1 0\narm wakeup 50\n" +
+                  wake + "\n");
+    EXPECT_EQ(rig.settings.FkModel, *model ? model : u"X8000");
+    rig.e.PressKey(key);
+    const std::string k = std::to_string(key) + " ";
+    EXPECT_EQ(rig.t.Take(), (page ? "" : "mouse 0\n") + ("port " + lamp) + "\nhighlight " + k +
+                                "1\nassign " + k + std::to_string(page ? page : 1) +
+                                "\nhighlight " + k + "0\nport " + off + "\n");
+  }
+  EXPECT_EQ(AssignKeyCaption(9, 1), u"Button 9 (マウスのクリック無)");
+}
+
+TEST(Editor, SettingsTheLampTestAndClosing) {
+  Rig rig;
+  rig.settings.ComS = 12;
+  rig.platform.present = {15, 3, 12};
+  EXPECT_TRUE(rig.Start().starts_with("ports 11 9\n"));  // COM12 after COM1..COM9
+  rig.e.ChooseModel(ModelOption::k6094);                 // frames follow at once; the line stays
+  rig.e.ChooseMouseState(3);
+  rig.e.ChoosePort(u"COM15");  // the user's first choice counts
+  rig.e.SetOpenAtStartup(false);
+  rig.e.SetAutoHandOver(true);
+  rig.e.StartLampTest();
+  rig.Advance(2000);
+  EXPECT_EQ(rig.e.LampTestCode(), 36);
+  rig.Advance(500 * (255 - 35));
+  EXPECT_EQ(rig.e.LampTestCode(), 33);  // past 255
+  rig.t.Take();
+  rig.e.TestLampsOff();
+  rig.e.TestAllLamps();
+  rig.e.PressKey(1);
+  rig.Advance(500);
+  EXPECT_EQ(rig.e.Close({40000, -40000}), (WindowPosition{32767, -32768}));
+  EXPECT_EQ(rig.t.Take(),
+            "port " + kOff + "\nport " + Hex(LampFrame29(0, ~0u)) + "\nport 94 80" +
+                Repeat(" 00", 27) + "\nhighlight 1 1\nassign 1 4\nhighlight 1 0\nport " + kOff94 +
+                "\ncode 34\nport 1B 11 1B 13 1B 12 20 1B 14 22 1B 11 "
+                "1B 11 1B 13 1B 11\narm lamptest 500\ndisarm wakeup\ndisarm lamptest\nclose\n");
+  EXPECT_EQ(rig.settings, (Settings{u"C:\\fk\\部品.fkl", 32767, -32768, 0, 1, 15, u"6094"}));
+}
+
+TEST(EditorFiles, SaveAsksForAFileNeverShownAndNewThenSaveBlanksTheShownOne) {
+  Rig rig;
+  rig.loaded = false;  // FkNameT names a file the window never showed
+  rig.Start();
+  rig.table.Entry(2, 5).body[1] = u"A";
+  rig.platform.chosen = u"C:\\fk\\新";
+  rig.files.read_only = true;
+  rig.e.SaveLayout();
+  EXPECT_EQ(rig.settings.FkNameT, u"C:\\fk\\部品.fkl");  // nothing claims a failed write
+  rig.files.read_only = false;
+  rig.e.SaveLayout();
+  rig.e.NewLayout();
+  rig.e.SaveLayout();
+  EXPECT_EQ(rig.files.files[u"C:\\fk\\新.fkl"], Repeat("\r\n", 384));
+  rig.table.Entry(1, 1).label = u"名前";  // a label alone is no data to print
+  rig.e.Print();
+  rig.platform.confirm = false;
+  rig.e.SaveLayoutAs();  // a name completed here is asked about here
+  EXPECT_EQ(rig.t.Take(), R"(save? C:\work\
+save failed C:\fk\新.fkl
+message 保存 ファイル C:\fk\新.fkl に保存できませんでした。||　　　　OKボタンを押してください。
+save? C:\work\
+save C:\fk\新.fkl
+name 新
+confirm 消去確認 [ ＯＫ ] ボタンを押すと、データが消去されます。||　　　　消去してよろしですか？
+name 
+save C:\fk\新.fkl
+message 印刷 設定されたデータがありません。||　　　　OKボタンを押してください。
+save? C:\work\
+confirm 保存 C:\fk\新.fkl は既に存在します。|上書きしますか？
+)");
+}
+
+TEST(EditorFiles, OpenSaveAndPrintWorkWithoutAPortAndADamagedFileIsNotOverwrittenUnasked) {
+  Rig rig(u"6094");
+  rig.port.present = false;  // no frames then, and one line says so
+  EXPECT_NE(
+      rig.Start().find("open failed COM3\nstatus COM3 を開けません。ランプは点灯しません。\n"),
+      std::string::npos);
+  rig.e.PressKey(1);
+  rig.table.Entry(4, 32).body[1] = u"old";
+  rig.files.files[u"ten"] = rig.codec.Encode(FromUtf8(Repeat("k\r\n1\r\n結合,#A\r\n", 10)));
+  rig.files.files[u"C:\\fk\\bad.fkl"] = rig.codec.Encode(u"a\r\n1\r\n結合,#B\r\nb\r\n");
+  rig.platform.chosen = u"ten";
+  rig.e.OpenLayout();
+  EXPECT_EQ(rig.table.Entry(1, 10).body[1] + rig.table.Entry(4, 32).body[1], u"A");
+  rig.platform.chosen = u"C:\\fk\\bad.fkl";
+  rig.e.OpenLayout();
+  EXPECT_EQ(rig.table.Entry(1, 1).body[1], u"B");  // what was read before the damage
+  rig.platform.chosen.reset();
+  rig.e.SaveLayout();
+  for (int fails_at : {-1, 0, 4}) {  // cancelled, printed, failing at the second page
+    rig.platform.fails_at = fails_at;
+    rig.e.Print();
+  }
+  EXPECT_EQ(rig.t.Take(), R"(highlight 1 1
+assign 1 1
+highlight 1 0
+open? C:\work\
+name ten
+open? C:\work\
+message 開く ファイル C:\fk\bad.fkl の 5 行目を読めません。ファイルが途中で終わっています。|それより前の設定だけが読み込まれています。||　　　　OKボタンを押してください。
+save? C:\work\
+print?
+print?
+doc
+)" + Repeat("lines 74\npage\n", 4) +
+                              "end\nprint?\ndoc\nlines 74\npage\nlines 74\n");
+}
+
+TEST(PrintOut, PagesListEveryKeyWithStepOneAndEveryLaterBodySet) {
+  AssignmentTable t;
+  t.Entry(1, 3) = {u"図面", 3, u"結合", {}, {u"", u"Ctrl+S", u"Enter", u"部品"}};
+  t.Entry(1, 12) = {u"", 3, u"結合", {}, {u"", u"A", u"", u"C"}};
+  t.Entry(1, 20) = {u"", 1, u"結合", {}, {u"", u"X", u"Y"}};  // Y lies beyond the count
+  TextPrinter out;  // four pages of 74 lines, each followed by a form feed line
+  EXPECT_TRUE(PrintLayout(t, out) && std::ranges::count(out.Text(), u'\n') == 300);
+  std::u16string text = PageLines(t, 4)[8];
+  for (size_t i : {8, 9, 10, 11, 14, 15, 33, 49}) text += u"|" + PageLines(t, 1)[i];
+  const std::u16string in = u"|               ";
+  EXPECT_EQ(text, in.substr(1) + u"ページ  4 " + in + u"ページ  1 |" + in + u"ボタン01名称 = " +
+                      in + u"設定     項目 = " + in + u"ボタン03名称 = 図面" + in +
+                      u"設定     項目 = Ctrl+S , Enter , 部品" + in + u"設定     項目 = A , C" +
+                      in + u"設定     項目 = X , Y");
+}
+
+TEST(TextInput, HandsBackTheTextAsTypedOrNothing) {
+  TextInput kept(u"図面番号を入れる", {100, 200}), cleared(u"old", {}), typed(u"", {});
+  EXPECT_EQ(kept.Place(), (WindowPosition{1690, 4010}));
+  cleared.Clear();
+  typed.Edit(u" a,b\r\nc");
+  for (TextInput* d : {&kept, &cleared, &typed}) d->Save();  // an empty box hands nothing back
+  EXPECT_EQ(kept.Result().value_or(u"-") + cleared.Result().value_or(u"-") + *typed.Result(),
+            u"図面番号を入れる- a,b\r\nc");
+}
+
+}  // namespace
+}  // namespace vantrel::editor::testing
