@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/data/layout.h"
+#include "core/editor/editor.h"
 
 namespace vantrel::shell {
 
@@ -25,20 +26,6 @@ std::u16string PortName(int com_port) {
 }
 
 }  // namespace
-
-std::u16string LayoutName(std::u16string_view path) {
-  std::u16string name;
-  for (char16_t c : path) {
-    if (c == u'\\') {
-      name.clear();
-    } else if (c == u'.') {
-      break;
-    } else {
-      name.push_back(c);
-    }
-  }
-  return name;
-}
 
 std::u16string RecentCaption(std::u16string_view file_name) {
   return std::u16string(file_name.substr(0, file_name.find(u'.')));
@@ -99,7 +86,8 @@ void Resident::Start() {
   if (settings_.FileOn != 0 && files_.FileExists(settings_.FkNameT)) LoadLayout();
   platform_.SetCurrentLayoutCaption(u"");
   Tray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup, TrayMode::kAdd);
-  if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
+  if (layout_loaded_)
+    platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
   port_wanted_ = true;
   const bool open = TakePort(kStartupBufferSize);
   BuildRecent();
@@ -206,7 +194,8 @@ void Resident::Editor() {
       {table_, settings_, layout_loaded_, working_folder_, editor_port_, link_.MouseState()});
   editor_open_ = false;
   if (shut_down_) return;
-  if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutName(settings_.FkNameT));
+  if (layout_loaded_)
+    platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
   port_wanted_ = true;
   const bool open = TakePort(kReopenBufferSize);
   if (layout_loaded_) {

@@ -39,7 +39,6 @@ inline constexpr int kReopenBufferSize = 1024;
 // or was lost.
 enum class ShellTimer { kHandOver, kReconnect };
 
-
 // Everything the shell asks of the operating system beyond the device.
 class ShellPlatform {
  public:
@@ -69,9 +68,6 @@ class ShellPlatform {
   virtual void Quit() = 0;
 };
 
-// The display name of a layout path: scanning from the start, a "\" empties the
-// name and a "." ends it (so C:\cad.old\plate.fkl gives "cad", as it always did).
-std::u16string LayoutName(std::u16string_view path);
 // The caption of a recent-layout entry: the file name up to its first ".".
 std::u16string RecentCaption(std::u16string_view file_name);
 // True when the title begins with one of the CAD program's window-title prefixes.

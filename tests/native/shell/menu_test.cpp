@@ -14,10 +14,10 @@ TEST(Tray, OnlyARightButtonPressOpensTheMenu) {
 }
 
 TEST(Tray, LayoutNameKeepsTheFileNameUpToTheFirstDot) {
-  EXPECT_EQ(LayoutName(u"C:\\work\\plate.fkl"), u"plate");
-  EXPECT_EQ(LayoutName(u"C:\\cad.old\\plate.fkl"), u"cad");
-  EXPECT_EQ(LayoutName(u"D:\\fk\\部品図"), u"部品図");
-  EXPECT_EQ(LayoutName(u""), u"");
+  EXPECT_EQ(editor::LayoutDisplayName(u"C:\\work\\plate.fkl"), u"plate");
+  EXPECT_EQ(editor::LayoutDisplayName(u"C:\\cad.old\\plate.fkl"), u"cad");
+  EXPECT_EQ(editor::LayoutDisplayName(u"D:\\fk\\部品図"), u"部品図");
+  EXPECT_EQ(editor::LayoutDisplayName(u""), u"");
   EXPECT_EQ(RecentCaption(u"plate.old.fkl"), u"plate");
 }
 
