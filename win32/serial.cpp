@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cwchar>
 #include <iterator>
 #include <string>
 #include <system_error>
@@ -44,6 +45,28 @@ bool ParseNumber(std::string_view text, unsigned long* value) {
 }
 
 }  // namespace
+
+std::vector<int> PresentComPorts() {
+  // Every DOS device name, NUL-separated; the list grows with the devices present.
+  std::vector<wchar_t> names(16 * 1024);
+  while (QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size())) == 0) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) return {};
+    names.resize(names.size() * 2);
+  }
+  std::vector<int> ports;
+  for (const wchar_t* name = names.data(); *name; name += std::wcslen(name) + 1) {
+    const std::wstring_view n(name);
+    if (n.size() < 4 || n.size() > 6 || _wcsnicmp(name, L"COM", 3) != 0 || n[3] == L'0') continue;
+    int number = 0;
+    bool digits = true;
+    for (wchar_t c : n.substr(3)) {
+      digits = digits && c >= L'0' && c <= L'9';
+      number = number * 10 + (c - L'0');
+    }
+    if (digits && number <= kMaxComPort) ports.push_back(number);
+  }
+  return ports;
+}
 
 SerialPort::~SerialPort() {
   Close(true);
@@ -184,7 +207,7 @@ UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTI
 
 bool SerialPort::Open() {
   last_open_error_ = ERROR_INVALID_PARAMETER;
-  if (config_.comm_port < 1 || config_.comm_port > 9 || !settings_valid_ ||
+  if (config_.comm_port < 1 || config_.comm_port > kMaxComPort || !settings_valid_ ||
       config_.in_buffer_size <= 0) {
     return false;
   }

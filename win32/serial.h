@@ -37,6 +37,12 @@
 
 namespace vantrel::win32 {
 
+// Ports above COM9 (USB-serial adapters) are opened as \\.\COMn like the others.
+inline constexpr int kMaxComPort = 255;
+
+// The numbers of the COM ports the system has now, in no particular order.
+std::vector<int> PresentComPorts();
+
 class SerialPort final : public device::SerialControl {
  public:
   SerialPort() = default;

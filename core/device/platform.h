@@ -30,7 +30,7 @@ class PortOut {
 // or refuses any set-up call makes SetPortOpen(true) return false.
 class SerialControl : public PortOut {
  public:
-  virtual void SetCommPort(int number) = 0;             // 1..9: COM1..COM9
+  virtual void SetCommPort(int number) = 0;             // n: COMn
   virtual void SetSettings(std::string_view text) = 0;  // "9600,o,8,1" or "9600,n,8,1"
   virtual void SetInBufferSize(int bytes) = 0;
   virtual void SetRThreshold(int characters) = 0;  // 1: a receive event per arrival
