@@ -167,6 +167,15 @@ std::u16string WithLayoutExtension(std::u16string_view path) {
   return std::u16string(path) + u"." + std::u16string(kLayoutExtension);
 }
 
+WindowPosition MoveInto(WindowPosition where, Twips size, Twips area) {
+  // The title bar is what the user drags: the top-left corner wins over the rest.
+  const auto fit = [](int at, int length, int from, int span) {
+    return std::max(from, std::min(at, from + span - length));
+  };
+  return {fit(where.top, size.height, area.top, area.height),
+          fit(where.left, size.width, area.left, area.width)};
+}
+
 LayoutEditor::LayoutEditor(const EditorSession& session, EditorPlatform& platform,
                            device::Timers<EditorTimer>& timers, const FileSystem& files,
                            const TextCodec& codec)

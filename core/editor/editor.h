@@ -63,6 +63,11 @@ int PortNumberOf(std::u16string_view entry);
 // The path with ".fkl" added when its file name has no extension.
 std::u16string WithLayoutExtension(std::u16string_view path);
 
+// Where a window of `size` goes when its stored place lies off every monitor: into
+// `area` (the nearest monitor's work area), as near to `where` as it fits, its
+// top-left corner in view when it is the larger. Any one unit for all three.
+WindowPosition MoveInto(WindowPosition where, Twips size, Twips area);
+
 // Everything the editor window does on screen or asks of the user.
 class EditorPlatform {
  public:

@@ -70,6 +70,13 @@ TEST(Editor, SettingsTheLampTestAndClosing) {
   EXPECT_EQ(rig.settings, (Settings{u"C:\\fk\\部品.fkl", 32767, -32768, 0, 1, 15, u"6094"}));
 }
 
+TEST(Editor, AWindowOffEveryMonitorMovesIntoTheNearestAsLittleAsItCan) {
+  const Twips area{1920, 0, 1280, 1000}, size{0, 0, 300, 400};
+  EXPECT_EQ(MoveInto({-50, 4000}, size, area), (WindowPosition{0, 2900}));
+  EXPECT_EQ(MoveInto({500, 1000}, size, area), (WindowPosition{500, 1920}));
+  EXPECT_EQ(MoveInto({900, 1000}, {0, 0, 2000, 1200}, area), (WindowPosition{0, 1920}));
+}
+
 TEST(EditorFiles, SaveAsksForAFileNeverShownAndNewThenSaveBlanksTheShownOne) {
   Rig rig;
   rig.loaded = false;  // FkNameT names a file the window never showed
