@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace vantrel::win32 {
@@ -73,5 +75,19 @@ class GlobalBlock {
  private:
   HGLOBAL h_;
 };
+
+// GDI and user objects that are not kernel handles, each freed by its own call.
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
+};
+struct DcDeleter {
+  void operator()(HDC dc) const noexcept { DeleteDC(dc); }
+};
+struct MenuDeleter {
+  void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
+};
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+using UniqueDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 
 }  // namespace vantrel::win32

@@ -1,0 +1,33 @@
+#include "win32/modal.h"
+
+namespace vantrel::win32 {
+
+void RunModal(const Window& window, HWND owner) {
+  if (!window.hwnd()) return;
+  if (owner) EnableWindow(owner, FALSE);
+  ShowWindow(window.hwnd(), SW_SHOW);
+  SetForegroundWindow(window.hwnd());
+  MSG msg;
+  while (window.hwnd()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    // Tab and arrow keys move between the window's controls.
+    if (window.hwnd() && IsDialogMessageW(window.hwnd(), &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  // Ended early (WM_QUIT) or destroyed without EndModal: the owner must not stay
+  // disabled.
+  if (owner && IsWindow(owner)) EnableWindow(owner, TRUE);
+}
+
+void EndModal(HWND window, HWND owner) {
+  if (owner) EnableWindow(owner, TRUE);
+  if (window) DestroyWindow(window);
+}
+
+}  // namespace vantrel::win32

@@ -1,0 +1,141 @@
+#include "win32/text_input_window.h"
+
+#include <utility>
+
+#include "core/editor/text_input.h"
+#include "win32/codec.h"
+#include "win32/modal.h"
+#include "win32/twips.h"
+#include "win32/window.h"
+
+namespace vantrel::win32 {
+namespace {
+
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
+enum ControlId { kBox = 1, kClear, kSave, kBack };
+
+struct Control {
+  ControlId id;
+  const wchar_t* cls;
+  DWORD style;
+  editor::Twips place;
+  std::u16string_view caption;
+};
+// In tab order: the box, "新規", "保存", "戻る".
+constexpr Control kControls[] = {
+    {kBox, L"EDIT",
+     ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
+     editor::kTextInputBox, u""},
+    {kClear, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, editor::kTextInputClear,
+     editor::kTextInputClearCaption},
+    {kSave, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, editor::kTextInputSave,
+     editor::kTextInputSaveCaption},
+    {kBack, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, editor::kTextInputBack,
+     editor::kTextInputBackCaption},
+};
+
+class TextInputWindow final : public Window {
+ public:
+  TextInputWindow(HINSTANCE instance, HWND owner, std::u16string_view text,
+                  editor::WindowPosition editor)
+      : owner_(owner), input_(text, editor) {
+    const WindowClass cls{L"VantrelTextInputWindow", nullptr, LoadCursorW(nullptr, IDC_ARROW),
+                          GetSysColorBrush(COLOR_BTNFACE)};
+    const POINT at = DesktopPixels(input_.Place());
+    if (!CreateWindowOf(instance, cls, 0, ToWide(editor::kTextInputTitle).c_str(), kStyle,
+                        {at.x, at.y, at.x, at.y}, owner)) {
+      return;
+    }
+    for (const Control& c : kControls) {
+      CreateWindowExW(c.id == kBox ? WS_EX_CLIENTEDGE : 0, c.cls, ToWide(c.caption).c_str(),
+                      WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, hwnd(),
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+    }
+    SetWindowTextW(GetDlgItem(hwnd(), kBox), ToWide(input_.Text()).c_str());
+    Layout(WindowDpi(hwnd()));
+    MoveOntoScreen(hwnd(), at);
+    SetFocus(GetDlgItem(hwnd(), kBox));
+  }
+
+  const std::optional<std::u16string>& Result() const { return input_.Result(); }
+
+ private:
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
+    switch (message) {
+      case WM_COMMAND:
+        Command(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+      case WM_CLOSE:
+        input_.Back();
+        EndModal(hwnd(), owner_);
+        return 0;
+      case WM_DPICHANGED: {
+        const RECT* r = reinterpret_cast<const RECT*>(lparam);
+        SetWindowPos(hwnd(), nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        Layout(HIWORD(wparam));
+        return 0;
+      }
+      default:
+        return Default(message, wparam, lparam);
+    }
+  }
+
+  void Command(UINT id, UINT code) {
+    if (id == kBox && code == EN_CHANGE) {
+      input_.Edit(FromWide(WindowText(GetDlgItem(hwnd(), kBox))));
+    } else if (code == BN_CLICKED && id == kClear) {
+      input_.Clear();
+      SetWindowTextW(GetDlgItem(hwnd(), kBox), L"");
+    } else if (code == BN_CLICKED && (id == kSave || id == kBack)) {
+      if (id == kSave) {
+        input_.Save();
+      } else {
+        input_.Back();
+      }
+      EndModal(hwnd(), owner_);
+    }
+  }
+
+  static std::wstring WindowText(HWND control) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+  }
+
+  void Layout(UINT dpi) {
+    const editor::Twips& client = editor::kTextInputClient;
+    const SIZE size = FrameSize({ToPixels(client.width, dpi), ToPixels(client.height, dpi)}, kStyle,
+                                0, false, dpi);
+    SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const Control& c : kControls) {
+      const RECT r = PixelRect(c.place, dpi);
+      MoveWindow(GetDlgItem(hwnd(), c.id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
+    // The fonts in use are let go of only once the controls have the new ones.
+    UniqueFont ui = MessageFont(dpi);
+    UniqueFont box =
+        NamedFont(ToWide(editor::kTextInputFont).c_str(), editor::kTextInputFontPoints, dpi);
+    SetFontOfChildren(hwnd(), ui.get());
+    SendMessageW(GetDlgItem(hwnd(), kBox), WM_SETFONT, reinterpret_cast<WPARAM>(box.get()), TRUE);
+    ui_font_ = std::move(ui);
+    box_font_ = std::move(box);
+  }
+
+  HWND owner_;
+  editor::TextInput input_;
+  UniqueFont ui_font_;
+  UniqueFont box_font_;
+};
+
+}  // namespace
+
+std::optional<std::u16string> AskText(HINSTANCE instance, HWND owner, std::u16string_view text,
+                                      editor::WindowPosition editor) {
+  TextInputWindow dialog(instance, owner, text, editor);
+  RunModal(dialog, owner);
+  return dialog.Result();
+}
+
+}  // namespace vantrel::win32
