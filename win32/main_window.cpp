@@ -98,19 +98,31 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       TimerFired(wparam);
       return 0;
     case Tray::kCallbackMessage:
-      if (shell::TrayMessageOpensMenu(static_cast<std::uint32_t>(lparam))) ShowMenu();
+      if (!shell::TrayMessageOpensMenu(static_cast<std::uint32_t>(lparam))) return 0;
+      // The editor is modal: the menu's commands wait until it is closed.
+      if (editor_window_) {
+        SetForegroundWindow(editor_window_->hwnd());
+      } else {
+        ShowMenu();
+      }
       return 0;
     case WM_COMMAND:
       if (HIWORD(wparam) == 0) Command(LOWORD(wparam));
       return 0;
     case WM_CLOSE:
+      // The editor goes first: it closes its port and stores its place, which the
+      // settings written at shut-down then hold.
+      if (editor_window_) editor_window_->Close();
       resident_->Shutdown();
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
       // The window is not destroyed when the session ends: shut down here.
-      if (wparam) resident_->Shutdown();
+      if (wparam) {
+        if (editor_window_) editor_window_->Close();
+        resident_->Shutdown();
+      }
       return 0;
     case kSerialData:
       // A key is played into the window in front: the user's window, most likely.
@@ -287,9 +299,17 @@ void MainWindow::OpenHelp() {
   HtmlHelpW(hwnd(), HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
-void MainWindow::RunEditor(const editor::EditorSession&) {
-  // The editor window comes with the editor; until then the port is handed to
-  // nobody and taken back at once.
+void MainWindow::RunEditor(const editor::EditorSession& session) {
+  try {
+    EditorWindow window(instance_, hwnd(), session, editor_serial_, files_, codec_);
+    editor_window_ = &window;
+    window.Run();
+  } catch (...) {
+    // An editor that could not be shown leaves the shell as a closed one does.
+  }
+  editor_window_ = nullptr;
+  device::ClosePort(editor_serial_);
+  // Keys are for the user's window again, not for the one the editor leaves in front.
   GiveForegroundBack();
 }
 

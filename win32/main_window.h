@@ -15,6 +15,7 @@
 #include "core/shell/resident.h"
 #include "win32/clipboard.h"
 #include "win32/codec.h"
+#include "win32/editor_window.h"
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/input.h"
@@ -104,7 +105,8 @@ class MainWindow final : public Window,
 
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<SerialPort> serial_;
-  SerialPort editor_serial_;  // the editor's own port: no receive handler
+  SerialPort editor_serial_;               // the editor's own port: no receive handler
+  EditorWindow* editor_window_ = nullptr;  // while the editor is open
   SendInputSink input_;
   AsyncMouseButtons mouse_;
   Win32Clipboard clipboard_;
