@@ -107,6 +107,46 @@ TEST(Clipboard, HoldsUnicodeTextAndTheSystemDerivesItsOwnCodePagesText) {
   }
 }
 
+// Windows (not Wine) refuses SetClipboardData after EmptyClipboard on a clipboard
+// opened without an owner: the sequence is checked at the seam.
+struct ClipboardCalls {
+  static inline std::string log;
+  static inline bool refuse = false;
+  static BOOL WINAPI Open(HWND owner) {
+    log += owner ? "open(owner) " : "open(none) ";
+    return TRUE;
+  }
+  static BOOL WINAPI Empty() {
+    log += "empty ";
+    return TRUE;
+  }
+  static HANDLE WINAPI Set(UINT format, HANDLE block) {
+    log += format == CF_UNICODETEXT ? "set " : "set(?) ";
+    if (refuse) return nullptr;
+    GlobalFree(block);  // stands in for the clipboard taking it
+    return block;
+  }
+  static BOOL WINAPI Close() {
+    log += "close";
+    return TRUE;
+  }
+};
+
+TEST(Clipboard, OpensWithItsOwnerAndReportsARefusedSet) {
+  HWND owner =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  const ClipboardApi api{ClipboardCalls::Open, ClipboardCalls::Empty, ClipboardCalls::Set,
+                         ClipboardCalls::Close};
+  for (bool refuse : {false, true}) {
+    ClipboardCalls::log.clear();
+    ClipboardCalls::refuse = refuse;
+    EXPECT_EQ(Win32Clipboard(owner, api).SetText(u"図面"),
+              refuse ? device::Clipboard::Result::kSetFailed : device::Clipboard::Result::kOk);
+    EXPECT_EQ(ClipboardCalls::log, "open(owner) empty set close");
+  }
+  DestroyWindow(owner);
+}
+
 constexpr UINT kData = WM_APP + 1;
 constexpr UINT kLost = WM_APP + 2;
 
@@ -158,14 +198,15 @@ TEST_F(SerialPty, LineStatePerSettings) {
     DCB d{};
     COMMTIMEOUTS t{};
     ASSERT_TRUE(port_.GetLineState(&d, &t));
-    // No handshaking, DTR and RTS low; all-zero timeouts: the 1-byte read waits for a byte.
-    EXPECT_EQ(
-        std::tuple(
-            d.BaudRate, d.Parity, d.ByteSize, d.StopBits, +d.fParity, +d.fNull, +d.fOutxCtsFlow,
-            +d.fOutxDsrFlow, +d.fOutX, +d.fInX, +d.fDtrControl, +d.fRtsControl,
-            t.ReadIntervalTimeout + t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier),
-        std::tuple(9600ul, odd ? ODDPARITY : NOPARITY, 8, ONESTOPBIT, odd, odd, 0, 0, 0, 0,
-                   DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 0ul))
+    // No handshaking, DTR and RTS low; a damaged byte arrives as "?", which plays no
+    // key; all-zero timeouts: the 1-byte read waits for a byte.
+    EXPECT_EQ(std::tuple(d.BaudRate, d.Parity, d.ByteSize, d.StopBits, +d.fParity, +d.fNull,
+                         +d.fOutxCtsFlow, +d.fOutxDsrFlow, +d.fOutX, +d.fInX, +d.fDtrControl,
+                         +d.fRtsControl, +d.fErrorChar, d.ErrorChar,
+                         t.ReadIntervalTimeout + t.ReadTotalTimeoutConstant +
+                             t.ReadTotalTimeoutMultiplier),
+              std::tuple(9600ul, odd ? ODDPARITY : NOPARITY, 8, ONESTOPBIT, odd, odd, 0, 0, 0, 0,
+                         DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 1, '?', 0ul))
         << text;
     EXPECT_TRUE(port_.SetPortOpen(false));
   }
