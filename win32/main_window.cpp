@@ -22,8 +22,6 @@ constexpr UINT kReleaseHeldKeys = WM_APP + 3;
 constexpr UINT kReleaseWait = 500;
 // The hand-over tick lets what is queued run, not what that queues in turn.
 constexpr int kPumpLimit = 64;
-// A window timer may fire up to a tick of the system clock before its time.
-constexpr ULONGLONG kTimerSlack = 20;
 
 // The taskbar and its notification area: clicking the tray icon makes them the
 // foreground window, but keys are never meant for them.
@@ -74,6 +72,7 @@ bool MainWindow::Create() {
   }
   taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
   clipboard_.SetOwner(hwnd());
+  timers_.Attach(hwnd());
   BuildMenu();
   // Out of context: the callback runs on this thread from its message loop.
   g_foreground_watcher = this;
@@ -335,30 +334,20 @@ void MainWindow::Disarm(device::LinkTimer id) {
 }
 
 void MainWindow::ArmSlot(std::size_t slot, int milliseconds) {
-  due_[slot] = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  SetTimer(hwnd(), slot, static_cast<UINT>(milliseconds), nullptr);
+  timers_.Arm(slot, milliseconds);
 }
 
 void MainWindow::DisarmSlot(std::size_t slot) {
-  due_[slot] = 0;
-  KillTimer(hwnd(), slot);
+  timers_.Disarm(slot);
 }
 
-void MainWindow::TimerFired(UINT_PTR slot) {
-  // KillTimer leaves a WM_TIMER already queued, and SetTimer on a running timer
-  // does not take one back: such a message comes early or for a timer no longer
-  // armed, and is dropped (a window timer repeats, so an armed one still fires).
-  if (slot >= due_.size() || due_[slot] == 0) {
-    KillTimer(hwnd(), slot);
-    return;
-  }
-  if (GetTickCount64() + kTimerSlack < due_[slot]) return;
-  due_[slot] = 0;
-  KillTimer(hwnd(), slot);  // one-shot: the shell arms again what it wants
-  if (slot < 2) {
-    resident_->OnTimer(static_cast<shell::ShellTimer>(slot));
+void MainWindow::TimerFired(UINT_PTR id) {
+  const std::optional<std::size_t> slot = timers_.Fired(id);
+  if (!slot) return;
+  if (*slot < 2) {
+    resident_->OnTimer(static_cast<shell::ShellTimer>(*slot));
   } else {
-    resident_->OnTimer(static_cast<device::LinkTimer>(slot - 2));
+    resident_->OnTimer(static_cast<device::LinkTimer>(*slot - 2));
   }
 }
 

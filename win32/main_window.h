@@ -19,6 +19,7 @@
 #include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/input.h"
+#include "win32/one_shot_timers.h"
 #include "win32/serial.h"
 #include "win32/tray.h"
 #include "win32/window.h"
@@ -82,7 +83,7 @@ class MainWindow final : public Window,
   void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
   void ArmSlot(std::size_t slot, int milliseconds);
   void DisarmSlot(std::size_t slot);
-  void TimerFired(UINT_PTR slot);
+  void TimerFired(UINT_PTR id);
 
   struct MenuDestroyer {
     void operator()(HMENU m) const { DestroyMenu(m); }
@@ -99,9 +100,8 @@ class MainWindow final : public Window,
   HWND user_window_ = nullptr;
   HWINEVENTHOOK foreground_hook_ = nullptr;
 
-  // When each armed timer is due, in GetTickCount64 time; 0: not armed. The Win32
-  // timer id is the slot: the shell's timers first, then the link's.
-  std::array<ULONGLONG, 4> due_{};
+  // The shell's timers in slots 0 and 1, the link's in 2 and 3.
+  OneShotTimers<4> timers_;
 
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<SerialPort> serial_;
