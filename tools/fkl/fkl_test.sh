@@ -25,6 +25,8 @@ expect 0 "$fkl" dump one.fkl
 grep -q '^mouse 4 (right) key 32$' out || fail "dump: $(cat out)"
 expect 0 "$fkl" roundtrip one.fkl again.fkl
 cmp -s one.fkl again.fkl || fail "roundtrip changed the file"
+expect 0 "$fkl" print one.fkl
+[ "$(grep -c $'^\f$' out)" -eq 4 ] && [ "$(wc -l <out)" -eq $((4 * 75)) ] || fail "print: 4 pages"
 expect 1 "$fkl" layout bad.fkl '5:1=結合,#A'
 printf 'a\r\n1\r\n' >short.fkl
 expect 1 "$fkl" check short.fkl

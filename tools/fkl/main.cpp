@@ -7,6 +7,7 @@
 //   fkl settings IN [--write OUT]  the seven settings; optionally written to OUT
 //   fkl layout OUT [[M:]K=LINE...]  a layout whose key K (of mouse state M, default 1)
 //                                  holds the macro line LINE, e.g. 5=結合,#Ctrl+S,*図面
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <exception>
@@ -17,6 +18,7 @@
 #include "core/data/layout.h"
 #include "core/data/macro.h"
 #include "core/data/settings.h"
+#include "core/editor/printout.h"
 #include "tools/common/iconv_codec.h"
 #include "tools/common/posix_files.h"
 
@@ -28,7 +30,8 @@ constexpr const char* kUsage =
     "       fkl check FILE\n"
     "       fkl roundtrip IN OUT\n"
     "       fkl settings IN [--write OUT]\n"
-    "       fkl layout OUT [[M:]K=LINE...]\n";
+    "       fkl layout OUT [[M:]K=LINE...]\n"
+    "       fkl print FILE\n";
 
 const char* ReasonText(LayoutError e) {
   switch (e) {
@@ -166,6 +169,21 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (args.size() >= 2 && args[0] == "layout") return WriteLayoutFile(fs, codec, args);
+  if (args.size() == 2 && args[0] == "print") {
+    // The print-out's four pages as text, each followed by a form feed line.
+    AssignmentTable table;
+    const LayoutReadResult r = LoadLayoutFile(fs, FromUtf8(args[1]), codec, table);
+    if (r.failed()) return ReadFailure(args[1], r);
+    if (!editor::HasPrintData(table)) {
+      std::string text = ToUtf8(editor::NoPrintDataText());
+      std::replace(text.begin(), text.end(), '\r', '\n');  // the box's line breaks
+      return Fail(text);
+    }
+    editor::TextPrinter printer;
+    static_cast<void>(editor::PrintLayout(table, printer));
+    std::fputs(ToUtf8(printer.Text()).c_str(), stdout);
+    return 0;
+  }
   std::fputs(kUsage, stderr);
   return 2;
 }
