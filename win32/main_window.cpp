@@ -33,6 +33,12 @@ bool IsTaskbar(HWND window) {
          cls == L"NotifyIconOverflowWindow" || cls == L"TopLevelWindowForOverflowXamlIsland";
 }
 
+bool OwnedByThisProcess(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process == GetCurrentProcessId();
+}
+
 MainWindow* g_foreground_watcher = nullptr;
 
 void CALLBACK OnForegroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD,
@@ -169,10 +175,9 @@ void MainWindow::ShowMenu() {
 }
 
 void MainWindow::NoteForeground(HWND window) {
-  if (!window || !IsWindow(window) || IsTaskbar(window)) return;
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != GetCurrentProcessId()) user_window_ = window;
+  if (!window || !IsWindow(window) || !IsWindowVisible(window) || IsTaskbar(window)) return;
+  if (GetAncestor(window, GA_ROOT) != window || window == GetShellWindow()) return;
+  if (!OwnedByThisProcess(window)) user_window_ = window;
 }
 
 void MainWindow::ForegroundChanged(HWND window) {
@@ -183,9 +188,10 @@ void MainWindow::ForegroundChanged(HWND window) {
 }
 
 void MainWindow::GiveForegroundBack() {
-  if (user_window_ && IsWindow(user_window_) && GetForegroundWindow() != user_window_) {
-    SetForegroundWindow(user_window_);
-  }
+  // Only from this program's own windows: a window the user went to stays in front.
+  const HWND front = GetForegroundWindow();
+  if (front && !OwnedByThisProcess(front)) return;
+  if (user_window_ && IsWindow(user_window_)) SetForegroundWindow(user_window_);
 }
 
 void MainWindow::Command(UINT id) {
