@@ -32,8 +32,6 @@ constexpr UINT kStatusId = 3000;
 // Messages of the editor's port, posted from its line thread.
 constexpr UINT kPortData = WM_APP + 1;
 constexpr UINT kPortLost = WM_APP + 2;
-// A window timer may fire up to a tick of the system clock before its time.
-constexpr ULONGLONG kTimerSlack = 20;
 // The port list drops down this far below its box.
 constexpr int kDropDownTwips = 3000;
 
@@ -96,6 +94,7 @@ bool EditorWindow::Create() {
                       {0, 0, 0, 0}, owner_)) {
     return false;
   }
+  timers_.Attach(hwnd());
   BuildMenu();
   CreateControls();
   Layout(WindowDpi(hwnd()));
@@ -500,31 +499,18 @@ void EditorWindow::OpenHelp() {
   HtmlHelpW(hwnd(), HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
-// Win32 timer ids: the editor's timer + 1 (a timer id of 0 is refused on some systems).
 void EditorWindow::Arm(editor::EditorTimer id, int milliseconds) {
-  const auto slot = static_cast<std::size_t>(id);
-  due_[slot] = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  SetTimer(hwnd(), slot + 1, static_cast<UINT>(milliseconds), nullptr);
+  timers_.Arm(static_cast<std::size_t>(id), milliseconds);
 }
 
 void EditorWindow::Disarm(editor::EditorTimer id) {
-  const auto slot = static_cast<std::size_t>(id);
-  due_[slot] = 0;
-  if (hwnd()) KillTimer(hwnd(), slot + 1);
+  if (hwnd()) timers_.Disarm(static_cast<std::size_t>(id));
 }
 
 void EditorWindow::TimerFired(UINT_PTR id) {
-  const std::size_t slot = id - 1;
-  // KillTimer leaves a WM_TIMER already queued, and SetTimer on a running timer does
-  // not take one back: such a message comes early or for a timer no longer armed.
-  if (slot >= due_.size() || due_[slot] == 0) {
-    KillTimer(hwnd(), id);
-    return;
+  if (const std::optional<std::size_t> slot = timers_.Fired(id)) {
+    editor_.OnTimer(static_cast<editor::EditorTimer>(*slot));
   }
-  if (GetTickCount64() + kTimerSlack < due_[slot]) return;
-  due_[slot] = 0;
-  KillTimer(hwnd(), id);
-  editor_.OnTimer(static_cast<editor::EditorTimer>(slot));
 }
 
 }  // namespace vantrel::win32

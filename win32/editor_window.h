@@ -14,6 +14,7 @@
 #include "core/data/table.h"
 #include "core/editor/editor.h"
 #include "win32/handles.h"
+#include "win32/one_shot_timers.h"
 #include "win32/serial.h"
 #include "win32/window.h"
 
@@ -93,8 +94,7 @@ class EditorWindow final : public Window,
   HWND status_ = nullptr;  // the line saying why the lamps do not follow, once needed
   UniqueFont font_;
   UINT dpi_ = 0;
-  // When each armed timer is due, in GetTickCount64 time; 0: not armed.
-  std::array<ULONGLONG, 2> due_{};
+  OneShotTimers<2> timers_;  // the wake-up and the lamp test
 };
 
 }  // namespace vantrel::win32
