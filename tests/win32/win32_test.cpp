@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -12,10 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/editor/printout.h"
 #include "win32/clipboard.h"
 #include "win32/codec.h"
 #include "win32/files.h"
 #include "win32/handles.h"
+#include "win32/printer.h"
 #include "win32/serial.h"
 
 namespace vantrel::win32 {
@@ -147,6 +150,80 @@ TEST(Clipboard, OpensWithItsOwnerAndReportsARefusedSet) {
   DestroyWindow(owner);
 }
 
+// A printer stand-in: each page an enhanced metafile, whose text records are kept as
+// (x, y, text); the calls in order.
+struct Printed {
+  std::vector<std::vector<std::tuple<LONG, LONG, std::u16string>>> pages;
+  std::vector<std::string> calls;
+  int refuse_page = 0;  // the page number refused, 0: none
+};
+
+class MetafilePages final : public PageDevice {
+ public:
+  explicit MetafilePages(Printed& out) : out_(out) {}
+  bool StartDocument() override { return out_.calls.push_back("doc"), true; }
+  HDC StartPage() override {
+    out_.calls.push_back("page");
+    if (++pages_ == out_.refuse_page) return nullptr;
+    dc_ = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    // A printer's DC comes with its font; Wine's metafile DC measures none until given one.
+    SelectObject(dc_, GetStockObject(SYSTEM_FONT));
+    return dc_;
+  }
+  bool EndPage() override {
+    out_.calls.push_back("end-page");
+    HENHMETAFILE page = CloseEnhMetaFile(dc_);
+    out_.pages.emplace_back();
+    EnumEnhMetaFile(nullptr, page, &MetafilePages::Record, &out_.pages.back(), nullptr);
+    DeleteEnhMetaFile(page);
+    return page != nullptr;
+  }
+  bool EndDocument() override { return out_.calls.push_back("end"), true; }
+
+ private:
+  static int CALLBACK Record(HDC, HANDLETABLE*, const ENHMETARECORD* r, int, LPARAM page) {
+    if (r->iType != EMR_EXTTEXTOUTW) return 1;
+    const auto* t = reinterpret_cast<const EMREXTTEXTOUTW*>(r);
+    const auto* text =
+        reinterpret_cast<const char16_t*>(reinterpret_cast<const BYTE*>(r) + t->emrtext.offString);
+    reinterpret_cast<std::vector<std::tuple<LONG, LONG, std::u16string>>*>(page)->emplace_back(
+        t->emrtext.ptlReference.x, t->emrtext.ptlReference.y,
+        std::u16string(text, t->emrtext.nChars));
+    return 1;
+  }
+  Printed& out_;
+  HDC dc_ = nullptr;
+  int pages_ = 0;
+};
+
+TEST(Printer, FourPagesOfLinesFromTheTopLeftInOrderAndAFailureEndsThere) {
+  AssignmentTable table;
+  table.Entry(1, 3) = {u"図面", 2, u"結合", {}, {u"", u"Ctrl+S", u"部品"}};
+  table.Entry(4, 7).body[1] = u"Enter";
+  Printed out;
+  GdiPrinter printer(std::make_unique<MetafilePages>(out));
+  ASSERT_TRUE(editor::PrintLayout(table, printer));
+  EXPECT_EQ(out.calls, (std::vector<std::string>{"doc", "page", "end-page", "page", "end-page",
+                                                 "page", "end-page", "page", "end-page", "end"}));
+  ASSERT_EQ(out.pages.size(), 4u);
+  for (int m = 1; m <= 4; ++m) {
+    // Every line that has text, at the left edge, a line's height below the last.
+    const std::vector<std::u16string> lines = editor::PageLines(table, m);
+    const auto& page = out.pages[m - 1];
+    ASSERT_GE(page.size(), 2u);
+    const LONG step = (std::get<1>(page[1]) - std::get<1>(page[0])) / 2;  // lines 9 and 11
+    EXPECT_GT(step, 0);
+    std::vector<std::tuple<LONG, LONG, std::u16string>> expected;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (!lines[i].empty()) expected.emplace_back(0, static_cast<LONG>(i) * step, lines[i]);
+    EXPECT_EQ(page, expected) << "page " << m;
+  }
+  Printed refused{{}, {}, 2};
+  GdiPrinter failing(std::make_unique<MetafilePages>(refused));
+  EXPECT_FALSE(editor::PrintLayout(table, failing));
+  EXPECT_EQ(refused.calls, (std::vector<std::string>{"doc", "page", "end-page", "page"}));
+}
+
 constexpr UINT kData = WM_APP + 1;
 constexpr UINT kLost = WM_APP + 2;
 
@@ -226,6 +303,14 @@ TEST_F(SerialPty, EveryByteArrivesOnceInOrderSurvivesAReopenAndZerosGoOnlyWhenDi
   port_.SetNullDiscard(true);
   ASSERT_TRUE(port_.SetPortOpen(false) && port_.SetPortOpen(true));
   EXPECT_EQ(Echo({0, 'A', 0, 0, 'B', 0x1B, 0, 'C'}, 4), (Bytes{'A', 'B', 0x1B, 'C'}));
+}
+
+TEST_F(SerialPty, TheMappedPortIsAmongThoseTheSystemHas) {
+  const std::vector<int> present = PresentComPorts();
+  EXPECT_NE(
+      std::find(present.begin(), present.end(), std::atoi(std::getenv("VANTREL_TEST_PTY_PORT"))),
+      present.end());
+  for (int n : present) EXPECT_TRUE(n >= 1 && n <= kMaxComPort) << n;
 }
 
 // Runs last: the driver closes its end of the pty, which then is gone.
