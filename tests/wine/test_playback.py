@@ -57,8 +57,9 @@ class Playback(unittest.TestCase):
         self.assertEqual(self.target.take(len(expected), quiet=quiet), expected, key)
 
     def test_1_startup_sequence_then_the_refresh_half_a_second_later(self):
-        self.assertTrue(self.sim.frame("refresh", 20000), "no refresh")
+        refreshed = self.sim.frame("refresh", 20000)
         got = self.sim.frames()
+        self.assertTrue(refreshed, f"no refresh: {got}, Vantrel ended: {self.app.poll()}")
         self.assertEqual([name for _, name in got], ["startup"] + REFRESH[MODEL])
         self.assertTrue(400 < (got[1][0] - got[0][0]) / 1000 < 1500, got)
         if MODEL == "6094":
