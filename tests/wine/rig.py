@@ -41,6 +41,7 @@ FKL = NATIVE / "tools" / "fkl" / "fkl"
 WORK = REPO / "build" / "wine-e2e"
 KEY_EVENTS = ("keydown", "keyup")
 VK = {"Shift": 0x10, "Ctrl": 0x11, "Enter": 0x0D, "Esc": 0x1B}
+PORTS = (1, 3, 12)  # the COM ports a device can be behind; 12: a USB adapter's number
 
 
 def keys(script):
@@ -158,9 +159,9 @@ class Target:
 
 
 class Rig:
-    """A working folder build/wine-e2e/NAME, Vantrel's working directory; COM1 mapped
-    to the link build/wine-e2e/com1 (fksim's pty while a Sim runs); the processes
-    started there."""
+    """A working folder build/wine-e2e/NAME, Vantrel's working directory; COM1, COM3
+    and COM12 mapped to the links build/wine-e2e/comN (fksim's pty while a Sim runs
+    there, nothing otherwise); the processes started there."""
 
     def __init__(self, name, locale=None):
         PREFIX.parent.mkdir(parents=True, exist_ok=True)
@@ -169,11 +170,12 @@ class Rig:
         self.dir = WORK / name
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
-        self.link = WORK / "com1"  # one path for every test: the mapping stays as it is
+        # One path per port for every test: the mapping stays as it is.
+        links = {f"VANTREL_COM{n}": str(WORK / f"com{n}") for n in PORTS}
         self.procs, self.devices, self.targets = [], [], 0
         env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
         env.update(VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1",
-                   VANTREL_WINE_QUIET="1", VANTREL_COM1=str(self.link))
+                   VANTREL_WINE_QUIET="1", **links)
         if locale:
             env["VANTREL_WINE_LOCALE"] = locale
         try:
@@ -208,9 +210,10 @@ class Rig:
         out = proc.communicate(timeout=60)[0]
         return proc.returncode, out.splitlines()
 
-    def start_sim(self, model="X8000"):
-        """fksim playing `model` on a new pty behind COM1."""
-        sim = Sim(self.start([FKSIM, "--script", "--model", model, "--pty-link", self.link],
+    def start_sim(self, model="X8000", port=1):
+        """fksim playing `model` on a new pty behind COM`port` (one of PORTS)."""
+        link = WORK / f"com{port}"
+        sim = Sim(self.start([FKSIM, "--script", "--model", model, "--pty-link", link],
                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True))
         self.devices.append(self.procs.pop())
         return sim

@@ -11,8 +11,15 @@
 //   menus MS                       wait up to MS ms for an open pop-up menu; print
 //                                  "menu LEFT TOP RIGHT BOTTOM" for each one open, or
 //                                  "none"
+// and for the window of that class and title (* any):
+//   wait CLASS TITLE MS            wait up to MS ms for it to exist
+//   gone CLASS TITLE MS            wait up to MS ms for it to be gone
+//   click CLASS TITLE CAPTION      post BM_CLICK to its control of that caption
+//   select CLASS TITLE ENTRY       choose the entry of its combo box, as the user does
+//   rect CLASS TITLE               print "rect LEFT TOP RIGHT BOTTOM"
+//   move CLASS TITLE X Y           move its top-left corner there
 // Exit code 0, 2 for a token it does not know or a missing argument, 4 for no such
-// window.
+// window or control.
 #include <windows.h>
 
 #include <cstdio>
@@ -59,6 +66,81 @@ void PrintMenus(DWORD milliseconds) {
   std::fflush(stdout);
 }
 
+HWND Find(const std::wstring& cls, const std::wstring& title) {
+  return FindWindowW(cls.c_str(), title == L"*" ? nullptr : title.c_str());
+}
+
+// The first descendant of `parent` whose text is `caption`, or of class `cls`.
+HWND Child(HWND parent, const wchar_t* caption, const wchar_t* cls = nullptr) {
+  struct Search {
+    const wchar_t* caption;
+    const wchar_t* cls;
+    HWND found;
+  } search{caption, cls, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        wchar_t text[256] = L"";
+        const bool match =
+            s->cls ? GetClassNameW(child, text, 256) && !lstrcmpiW(text, s->cls)
+                   : (GetWindowTextW(child, text, 256), s->caption == std::wstring(text));
+        if (match) s->found = child;
+        return !match;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// One of the commands on a window of class and title; false when it is not there.
+bool OnWindow(const std::wstring& verb, wchar_t** arg) {
+  if (verb == L"wait" || verb == L"gone") {
+    const DWORD start = GetTickCount();
+    while (!Find(arg[0], arg[1]) == (verb == L"wait")) {
+      if (GetTickCount() - start > Number(arg[2])) return false;
+      Sleep(20);
+    }
+    return true;
+  }
+  HWND window = Find(arg[0], arg[1]);
+  if (!window) return false;
+  if (verb == L"click") {
+    HWND control = Child(window, arg[2]);
+    if (!control) return false;
+    // A push button tells its parent as a click does (BM_CLICK can be lost on a
+    // message box under Wine); check boxes and options change their state first.
+    const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW) {
+      return PostMessageW(GetParent(control), WM_COMMAND,
+                          MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+                          reinterpret_cast<LPARAM>(control));
+    }
+    return PostMessageW(control, BM_CLICK, 0, 0);
+  }
+  if (verb == L"select") {
+    HWND list = Child(window, nullptr, L"ComboBox");
+    const LRESULT entry = list ? SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(arg[2]))
+                               : CB_ERR;
+    if (entry == CB_ERR) return false;
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    // Only the user's choice notifies; the program is told as if it were one.
+    return PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
+                        reinterpret_cast<LPARAM>(list));
+  }
+  if (verb == L"rect") {
+    RECT r;
+    GetWindowRect(window, &r);
+    std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    std::fflush(stdout);
+    return true;
+  }
+  // move
+  return SetWindowPos(window, nullptr, static_cast<int>(std::wcstol(arg[2], nullptr, 0)),
+                      static_cast<int>(std::wcstol(arg[3], nullptr, 0)), 0, 0,
+                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -76,6 +158,14 @@ int wmain(int argc, wchar_t** argv) {
       HWND window = FindWindowW(argv[i + 1], title == L"*" ? nullptr : title.c_str());
       if (!window) return 4;
       SetForegroundWindow(window);
+      i += 2;
+    } else if ((token == L"wait" || token == L"gone" || token == L"click" || token == L"select" ||
+                token == L"move") &&
+               left >= 3 + (token == L"move")) {
+      if (!OnWindow(token, argv + i + 1)) return 4;
+      i += 3 + (token == L"move");
+    } else if (token == L"rect" && left >= 2) {
+      if (!OnWindow(token, argv + i + 1)) return 4;
       i += 2;
     } else if (token == L"menus" && left >= 1) {
       PrintMenus(Number(argv[++i]));
