@@ -12,7 +12,8 @@ namespace vantrel::win32 {
 namespace {
 
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
-enum ControlId { kBox = 1, kClear, kSave, kBack };
+// Clear of IDOK and IDCANCEL, which the dialog keys (Enter, Esc) send.
+enum ControlId { kBox = 100, kClear, kSave, kBack };
 
 struct Control {
   ControlId id;
