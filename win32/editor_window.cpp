@@ -10,6 +10,7 @@
 #include "win32/codec.h"
 #include "win32/modal.h"
 #include "win32/printer.h"
+#include "win32/resource.h"
 #include "win32/twips.h"
 
 namespace vantrel::win32 {
@@ -88,7 +89,7 @@ void EditorWindow::Run() {
 bool EditorWindow::Create() {
   INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&common);
-  const WindowClass cls{kClassName, LoadIconW(instance_, MAKEINTRESOURCEW(1)),
+  const WindowClass cls{kClassName, LoadIconW(instance_, MAKEINTRESOURCEW(IDI_IDLE)),
                         LoadCursorW(nullptr, IDC_ARROW), GetSysColorBrush(COLOR_BTNFACE)};
   if (!CreateWindowOf(instance_, cls, kExStyle, ToWide(editor::kEditorTitle).c_str(), kStyle,
                       {0, 0, 0, 0}, owner_)) {
@@ -236,7 +237,7 @@ void EditorWindow::Layout(UINT dpi) {
   SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   if (status_) SendMessageW(status_, WM_SIZE, 0, 0);
-  InvalidateRect(hwnd(), nullptr, TRUE);
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT EditorWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
