@@ -8,6 +8,7 @@
 
 #include "win32/assign_key_window.h"
 #include "win32/codec.h"
+#include "win32/files.h"
 #include "win32/modal.h"
 #include "win32/printer.h"
 #include "win32/resource.h"
@@ -46,17 +47,6 @@ const editor::Twips kFrame = [] {
 // Beyond the right edge of the client area: there as designed, never seen.
 bool Unseen(const editor::Control& c) {
   return !c.in_frame && c.place.left >= editor::kEditorClient.width;
-}
-
-// The help file beside the program, so help opens whatever the working directory.
-std::wstring HelpPath() {
-  const std::wstring name = ToWide(editor::kHelpFile);
-  wchar_t exe[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return name;
-  std::wstring path(exe, n);
-  path.erase(path.find_last_of(L'\\') + 1);
-  return path + name;
 }
 
 std::wstring TextOf(HWND control) {
@@ -497,7 +487,7 @@ void EditorWindow::AssignKey(int key, int mouse_state) {
 }
 
 void EditorWindow::OpenHelp() {
-  HtmlHelpW(hwnd(), HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
+  HtmlHelpW(hwnd(), PathBesideProgram(ToWide(editor::kHelpFile)).c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
 void EditorWindow::Arm(editor::EditorTimer id, int milliseconds) {

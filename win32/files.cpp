@@ -83,4 +83,13 @@ std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir) {
   return names;
 }
 
+std::wstring PathBesideProgram(std::wstring_view name) {
+  wchar_t exe[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::wstring(name);
+  std::wstring path(exe, n);
+  path.erase(path.find_last_of(L'\\') + 1);
+  return path.append(name);
+}
+
 }  // namespace vantrel::win32

@@ -25,4 +25,8 @@ class Win32Files final : public FileSystem {
 // `dir` may end in "\" or not; an empty `dir` means the current folder.
 std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir);
 
+// A file beside the program (the help file), whatever the working directory is; the
+// bare name when the program's own path cannot be had.
+std::wstring PathBesideProgram(std::wstring_view name);
+
 }  // namespace vantrel::win32

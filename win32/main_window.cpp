@@ -48,16 +48,6 @@ void CALLBACK OnForegroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object
   }
 }
 
-// The help file beside the program, so help opens whatever the working directory.
-std::wstring HelpPath() {
-  wchar_t exe[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return kHelpFile;
-  std::wstring path(exe, n);
-  path.erase(path.find_last_of(L'\\') + 1);
-  return path + kHelpFile;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
@@ -301,7 +291,7 @@ void MainWindow::SetRecentCaptions(const std::array<std::u16string, 5>& captions
 }
 
 void MainWindow::OpenHelp() {
-  HtmlHelpW(hwnd(), HelpPath().c_str(), HH_DISPLAY_TOPIC, 0);
+  HtmlHelpW(hwnd(), PathBesideProgram(kHelpFile).c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
 void MainWindow::RunEditor(const editor::EditorSession& session) {
