@@ -152,8 +152,8 @@ bool SerialPort::SetPortOpen(bool open) {
   return PortOpen() || Open();
 }
 
-UniqueHandle SerialPort::OpenLine(const LineConfig& config, bool fresh, DCB* applied,
-                                  COMMTIMEOUTS* timeouts, DWORD* error) {
+UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTIMEOUTS* timeouts,
+                                  DWORD* error) {
   const std::wstring name = L"\\\\.\\COM" + std::to_wstring(config.comm_port);
   UniqueHandle port(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
@@ -196,11 +196,10 @@ UniqueHandle SerialPort::OpenLine(const LineConfig& config, bool fresh, DCB* app
   // All zero: a read completes when the bytes asked for have arrived.
   COMMTIMEOUTS zero{};
   if (!SetCommTimeouts(h, &zero)) return fail();
-  // Received bytes are kept: the program closes and reopens the port right after
-  // some frames, and a key pressed in that moment must still be played. Output is
-  // cleared only at a fresh opening: a reopening follows a frame of ours that may
-  // not have left the driver, the adapter or the line yet (the 6094's 08).
-  if (fresh && !PurgeComm(h, PURGE_TXABORT | PURGE_TXCLEAR)) return fail();
+  // Nothing is purged: received bytes are kept (a key pressed while the port is
+  // reopened after a frame must still play), and output still on its way is ours
+  // (a frame before a reopen, the lamps-off before the port changes hands), which a
+  // purge would cut off on the line.
   *applied = dcb;
   *timeouts = zero;
   *error = 0;
@@ -213,7 +212,7 @@ bool SerialPort::Open() {
       config_.in_buffer_size <= 0) {
     return false;
   }
-  UniqueHandle port = OpenLine(config_, true, &applied_dcb_, &applied_timeouts_, &last_open_error_);
+  UniqueHandle port = OpenLine(config_, &applied_dcb_, &applied_timeouts_, &last_open_error_);
   if (!port) return false;
   UniqueHandle wake = MakeEvent(false);
   UniqueHandle stop = MakeEvent(true);
@@ -438,7 +437,7 @@ void SerialPort::LineLoop(UniqueHandle port) {
         DCB dcb;
         COMMTIMEOUTS timeouts;
         DWORD error = 0;
-        port = OpenLine(config_now_, false, &dcb, &timeouts, &error);
+        port = OpenLine(config_now_, &dcb, &timeouts, &error);
         if (!port || !start_read()) return false;
       }
       {

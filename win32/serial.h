@@ -112,9 +112,8 @@ class SerialPort final : public device::SerialControl {
   };
 
   // Opens and sets up the line; an invalid handle (and *error) when any call fails.
-  // A reopening (`fresh` false) keeps what is still on its way out.
-  static UniqueHandle OpenLine(const LineConfig& config, bool fresh, DCB* dcb,
-                               COMMTIMEOUTS* timeouts, DWORD* error);
+  static UniqueHandle OpenLine(const LineConfig& config, DCB* dcb, COMMTIMEOUTS* timeouts,
+                               DWORD* error);
   bool Open();
   // Lets the queue drain (bounded), ends the thread; drop_received also empties
   // the receive buffer.
