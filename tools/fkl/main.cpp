@@ -117,14 +117,14 @@ int WriteLayoutFile(const FileSystem& fs, const TextCodec& codec,
   for (std::size_t i = 2; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     const std::size_t eq = arg.find('=');
-    std::string_view spec = arg.substr(0, eq);
+    std::string_view place = arg.substr(0, eq);
     int mouse = 1, key = 0;
     bool ok = eq != std::string_view::npos;
-    if (const std::size_t colon = spec.find(':'); colon != std::string_view::npos) {
-      ok = ok && ParseIndex(spec.substr(0, colon), 1, kMouseStates, mouse);
-      spec.remove_prefix(colon + 1);
+    if (const std::size_t colon = place.find(':'); colon != std::string_view::npos) {
+      ok = ok && ParseIndex(place.substr(0, colon), 1, kMouseStates, mouse);
+      place.remove_prefix(colon + 1);
     }
-    if (!ok || !ParseIndex(spec, 1, kKeys, key))
+    if (!ok || !ParseIndex(place, 1, kKeys, key))
       return Fail(std::string(arg) + ": expected [M:]K=LINE");
     KeyEntry& entry = table.Entry(mouse, key);
     const MacroReadResult r = ReadMacroLine(FromUtf8(arg.substr(eq + 1)), entry);
