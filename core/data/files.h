@@ -15,7 +15,8 @@ class FileSystem {
   virtual std::optional<std::string> ReadAll(std::u16string_view path) const = 0;
   // Writes a temporary file in the target's folder, flushes it and renames it over
   // the target, so a crash leaves the old file or the new one, never a torn one.
-  [[nodiscard]] virtual bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const = 0;
+  [[nodiscard]] virtual bool ReplaceAtomically(std::u16string_view path,
+                                               std::string_view bytes) const = 0;
   // True for an existing ordinary file (not a folder).
   virtual bool FileExists(std::u16string_view path) const = 0;
 };

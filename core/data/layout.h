@@ -58,7 +58,7 @@ LayoutReadResult LoadLayoutFile(const FileSystem& fs, std::u16string_view path,
 
 // Replaces the file as a whole with WriteLayout's bytes; false when it cannot be
 // written, in which case the old file is left as it was.
-[[nodiscard]] bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path, const TextCodec& codec,
-                    const AssignmentTable& table);
+[[nodiscard]] bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path,
+                                  const TextCodec& codec, const AssignmentTable& table);
 
 }  // namespace vantrel
