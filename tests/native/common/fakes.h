@@ -146,6 +146,7 @@ struct FakeTimers : device::Timers<device::LinkTimer>,
 struct FakeFiles : FileSystem {
   explicit FakeFiles(Transcript& t) : t(t) {}
   std::optional<std::string> ReadAll(std::u16string_view path) const override {
+    ++reads;
     const auto it = files.find(std::u16string(path));
     return it == files.end() ? std::nullopt : std::optional(it->second);
   }
@@ -153,9 +154,12 @@ struct FakeFiles : FileSystem {
     t.Add((read_only ? "save failed " : "save ") + ToUtf8(path));
     return !read_only && (files[std::u16string(path)] = bytes, true);
   }
-  bool FileExists(std::u16string_view path) const override { return ReadAll(path).has_value(); }
+  bool FileExists(std::u16string_view path) const override {
+    return files.count(std::u16string(path)) != 0;
+  }
   Transcript& t;
   mutable std::map<std::u16string, std::string> files;
+  mutable int reads = 0;
   bool read_only = false;
 };
 

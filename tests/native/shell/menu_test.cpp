@@ -93,11 +93,7 @@ TEST(Recent, ChoosingReleasesHeldKeysFirst) {
 
 TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
   Rig rig;
-  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\n");
-  rig.PutLayout(u"C:\\work\\a.fkl", u"", u"A");
-  rig.r().Start();
-  rig.Advance(500);
-  rig.t.Take();
+  rig.StartWithLayout(u"Timer1On=1 *\r\n");
   rig.platform.editor = [&](const EditorSession& editor) {
     EXPECT_FALSE(rig.serial.open);
     EXPECT_FALSE(rig.timers.Armed("handover"));

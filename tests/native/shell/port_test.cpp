@@ -189,11 +189,7 @@ TEST(HandOver, TicksStartAgainWheneverTheShellStopsWaiting) {
 
 TEST(Detection, ADetected6094GetsItsLineSettingsAtOnceAndKey1Plays) {
   Rig rig;
-  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n");
-  rig.PutLayout(u"C:\\work\\a.fkl", u"", u"A");
-  rig.r().Start();
-  rig.Advance(500);
-  rig.t.Take();
+  rig.StartWithLayout();
   rig.Receive({0x03});
   EXPECT_EQ(rig.t.Take(), "close\n" + OpenLines(1, 2048, "9600,o,8,1", false));
   EXPECT_EQ(rig.r().settings().FkModel, u"6094");

@@ -17,6 +17,7 @@
 
 #include "common/fakes.h"
 #include "core/data/files.h"
+#include "core/device/frames.h"
 #include "core/device/platform.h"
 #include "core/shell/resident.h"
 #include "tools/common/iconv_codec.h"
@@ -28,37 +29,11 @@ using vantrel::testing::Transcript;
 
 using editor::EditorSession;
 using vantrel::testing::FakeClipboard;
+using vantrel::testing::FakeFiles;
 using vantrel::testing::FakeInput;
 using vantrel::testing::FakeMouse;
 using vantrel::testing::FakeSerial;
 using vantrel::testing::FakeTimers;
-
-struct FakeFiles : FileSystem {
-  explicit FakeFiles(Transcript& t) : t(t) {}
-  std::optional<std::string> ReadAll(std::u16string_view path) const override {
-    ++reads;
-    auto it = files.find(std::u16string(path));
-    if (it == files.end()) return std::nullopt;
-    return it->second;
-  }
-  bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override {
-    if (read_only) {
-      t.Add("save failed " + ToUtf8(path));
-      return false;
-    }
-    t.Add("save " + ToUtf8(path));
-    files[std::u16string(path)] = std::string(bytes);
-    return true;
-  }
-  bool FileExists(std::u16string_view path) const override {
-    return files.count(std::u16string(path)) != 0;
-  }
-
-  Transcript& t;
-  mutable std::map<std::u16string, std::string> files;
-  mutable int reads = 0;
-  bool read_only = false;
-};
 
 inline const char* Name(TrayIcon icon) {
   return icon == TrayIcon::kIdle ? "idle" : "active";
@@ -131,6 +106,16 @@ struct Rig {
     Put(path, std::u16string(label) + u"\r\n1\r\n結合,#" + std::u16string(key) + u"\r\n");
   }
 
+  // Started with layout C:\work\a.fkl (key 1 plays "A") loaded at start-up, the
+  // settings lines added, the start-up refresh done and the transcript taken.
+  void StartWithLayout(std::u16string_view settings = u"") {
+    PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n" + std::u16string(settings));
+    PutLayout(u"C:\\work\\a.fkl", u"", u"A");
+    r().Start();
+    Advance(500);
+    t.Take();
+  }
+
   // Lets the simulated clock run, firing the timers that fall due, earliest first.
   void Advance(long ms) {
     const long until = timers.now + ms;
@@ -162,14 +147,13 @@ struct Rig {
   std::optional<Resident> resident;
 };
 
-// The frames the shell's transcripts check, as the device expects them.
-inline constexpr const char* kStartupFrame = "port 06 1B 13 1B 13 1B 13 1B 18 20";
-inline constexpr const char* kX8000LampsOff =
-    "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 00 00 00 00 1B "
-    "11";
-inline constexpr const char* kX8000Refresh =
-    "port 1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 00 00 00 00 1B 11 1B 13 94 FF FF FF FF 1B "
-    "11\nreopen";
+// The frames the shell's transcripts check; their bytes are the device tests' golden
+// table.
+inline const std::string kStartupFrame = "port " + Hex(device::StartupSequence().bytes);
+inline const std::string kX8000LampsOff =
+    "port " + Hex(device::LampsOff(device::Model::kX8000).bytes);
+inline const std::string kX8000Refresh =
+    "port " + Hex(device::Refresh(device::Model::kX8000).bytes) + "\nreopen";
 // Opening the port for an X8000 (or a model not yet known) on COM n.
 inline std::string OpenLines(int com, int buffer, const char* settings = "9600,n,8,1",
                              bool null_discard = true) {
