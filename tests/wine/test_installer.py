@@ -1,9 +1,5 @@
 #!/usr/bin/env python3
-"""Vantrel-setup.exe under Wine, in a prefix of its own made afresh: a silent install
-that starts Vantrel at logon, Vantrel started from its Start-menu shortcut (no device:
-COM1 leads nowhere), an upgrade over the running program that keeps the user's files,
-and a silent uninstall that leaves Documents\\Vantrel.
-"""
+"""Vantrel-setup.exe under Wine, in a fresh prefix of its own."""
 
 import os
 import shutil
@@ -19,24 +15,21 @@ SETUP = rig.MINGW / "Vantrel-setup.exe"
 # Not the suites' prefix: this one gets a program installed. Its COM links are its own.
 rig.PREFIX = Path(f"{rig.PREFIX}-installer")
 rig.WORK = Path(f"{rig.PREFIX}.work")
-HOME = rig.WORK / "home"  # Wine links Documents to $HOME: never the real one
-os.environ.update(HOME=str(HOME), WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=")
+HOME = rig.WORK / "installer"  # the rig's folder: Wine links Documents to $HOME
+os.environ.update(HOME=str(HOME), WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=",
+                  VANTREL_WINEPREFIX=str(rig.PREFIX))
 KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel"
 
 
 class Installer(unittest.TestCase):
     def test_install_start_upgrade_uninstall(self):
-        stop = [rig.WINE_RUN, "--stop"], {**os.environ, "VANTREL_WINEPREFIX": str(rig.PREFIX)}
-        subprocess.run(stop[0], env=stop[1], check=True)
-        for old in (rig.PREFIX, Path(f"{rig.PREFIX}.state"), rig.WORK):
-            shutil.rmtree(old, ignore_errors=True)
-        HOME.mkdir(parents=True)
-        self.addCleanup(subprocess.run, stop[0], env=stop[1])
+        subprocess.run([rig.WINE_RUN, "--stop"], check=True)
+        shutil.rmtree(rig.PREFIX, ignore_errors=True)
+        self.addCleanup(subprocess.run, [rig.WINE_RUN, "--stop"])
         r = rig.Rig("installer")
         self.addCleanup(r.close)
         run = lambda *args: r.wine(*args, stdout=subprocess.DEVNULL).wait(60)  # noqa: E731
         installed, docs = rig.PREFIX / "drive_c/Program Files/Vantrel", HOME / "Vantrel"
-
         self.assertEqual(run(SETUP, "/S", "/STARTUP=1"), 0)
         menu = next(rig.PREFIX.glob("drive_c/users/*/AppData/Roaming/Microsoft/Windows/"
                                     "Start Menu/Programs/Vantrel.lnk"))
@@ -48,8 +41,7 @@ class Installer(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(installed / "examples")), examples)
         self.assertEqual(sorted(os.listdir(docs)), examples)
         self.assertEqual(run("reg", "query", KEY), 0)
-
-        self.assertEqual(run("start", "/unix", menu), 0)
+        self.assertEqual(run("start", "/unix", menu), 0)  # no device: COM1 leads nowhere
         self.assertEqual(r.inject("wait", "VantrelMainWindow", "*", "20000")[0], 0)
         (docs / "mine.fkl").write_bytes(b"mine")
         (docs / examples[0]).write_bytes(b"changed")
@@ -59,7 +51,6 @@ class Installer(unittest.TestCase):
         self.assertEqual({n: (docs / n).read_bytes() for n in kept}, kept)
         self.assertEqual(sorted(os.listdir(docs)), sorted([*kept, "Vantrel.sys"]))
         self.assertTrue(startup.exists())
-
         # The uninstaller runs on from a copy of itself; the program folder goes last.
         self.assertEqual(run(r"C:\Program Files\Vantrel\Uninstall.exe", "/S"), 0)
         rig.wait_for(lambda: not installed.exists(), 30, "the uninstaller")
