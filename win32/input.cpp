@@ -11,7 +11,7 @@ bool Down(int vk) {
 
 }  // namespace
 
-void SendInputSink::Key(std::uint8_t vk, bool up) {
+int SendInputSink::Key(std::uint8_t vk, bool up) {
   INPUT in{};
   in.type = INPUT_KEYBOARD;
   in.ki.wVk = vk;
@@ -19,10 +19,10 @@ void SendInputSink::Key(std::uint8_t vk, bool up) {
   in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
   in.ki.time = 0;
   in.ki.dwExtraInfo = 0;
-  SendInput(1, &in, sizeof in);  // results are not examined: nothing sent is checked
+  return static_cast<int>(SendInput(1, &in, sizeof in));
 }
 
-void SendInputSink::Mouse(std::uint32_t flags) {
+int SendInputSink::Mouse(std::uint32_t flags) {
   INPUT in{};
   in.type = INPUT_MOUSE;
   in.mi.dx = 0;
@@ -34,7 +34,7 @@ void SendInputSink::Mouse(std::uint32_t flags) {
       static_cast<DWORD>(flags) & ~static_cast<DWORD>(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
   in.mi.time = 0;
   in.mi.dwExtraInfo = 0;
-  SendInput(1, &in, sizeof in);
+  return static_cast<int>(SendInput(1, &in, sizeof in));
 }
 
 bool AsyncMouseButtons::LeftDown() const {

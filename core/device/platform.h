@@ -48,15 +48,17 @@ inline void ClosePort(SerialControl& port) {
   if (port.PortOpen()) static_cast<void>(port.SetPortOpen(false));
 }
 
-// Synthetic input into the window in front. Events are sent in call order.
+// Synthetic input into the window in front. Events are sent in call order. Each
+// call gives one event and returns how many the system inserted: 0 when it refused
+// it (a window in front that runs with more privileges than this program).
 class InputSink {
  public:
   virtual ~InputSink() = default;
   // A virtual-key press (up = false) or release (up = true).
-  virtual void Key(std::uint8_t vk, bool up) = 0;
+  virtual int Key(std::uint8_t vk, bool up) = 0;
   // A mouse-button event at the current cursor position; flags as mouse_event's
   // (2/4 left down/up, 8/16 right down/up, 32/64 middle down/up).
-  virtual void Mouse(std::uint32_t flags) = 0;
+  virtual int Mouse(std::uint32_t flags) = 0;
 };
 
 // The physical mouse buttons, as they are at this moment.

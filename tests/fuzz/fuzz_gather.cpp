@@ -39,7 +39,7 @@ struct Port : PortOut {
 struct Sink : InputSink {
   std::map<int, int> keys_down;
   std::map<std::uint32_t, int> buttons_down;  // by press flags
-  void Key(std::uint8_t vk, bool up) override {
+  int Key(std::uint8_t vk, bool up) override {
     static const std::set<int> kCodes = [] {
       std::set<int> s = {27, 80};
       for (const KeyNameRow& row : KeyNameTable()) s.insert(row.code);
@@ -53,8 +53,9 @@ struct Sink : InputSink {
     } else {
       ++n;
     }
+    return 1;
   }
-  void Mouse(std::uint32_t flags) override {
+  int Mouse(std::uint32_t flags) override {
     switch (flags) {
       case 2:
       case 8:
@@ -72,6 +73,7 @@ struct Sink : InputSink {
       default:
         Check(false);
     }
+    return 1;
   }
   int Down() const {
     int total = 0;

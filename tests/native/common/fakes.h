@@ -64,10 +64,14 @@ struct FakeSerial : device::SerialControl {
 
 struct FakeInput : device::InputSink {
   explicit FakeInput(Transcript& t) : t(t) {}
-  void Key(std::uint8_t vk, bool up) override {
+  int Key(std::uint8_t vk, bool up) override {
     t.Add("key " + std::to_string(vk) + (up ? " up" : " down"));
+    return 1;
   }
-  void Mouse(std::uint32_t flags) override { t.Add("mouse " + std::to_string(flags)); }
+  int Mouse(std::uint32_t flags) override {
+    t.Add("mouse " + std::to_string(flags));
+    return 1;
+  }
   Transcript& t;
 };
 
