@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "win32/codec.h"
+#include "win32/handles.h"
+
 namespace vantrel::win32 {
 namespace {
 
@@ -9,7 +12,59 @@ bool Down(int vk) {
   return (static_cast<unsigned short>(GetAsyncKeyState(vk)) & 0x8000u) != 0;
 }
 
+// The relative id of the token's mandatory label: 0x2000 medium, 0x3000 high...
+std::optional<std::uint32_t> IntegrityLevel(HANDLE token) {
+  alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size)) return {};
+  const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+  if (!IsValidSid(sid) || *GetSidSubAuthorityCount(sid) == 0) return {};
+  return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+}
+
+// The level of the process, or why there is none: denied when the system refused
+// us the process or its token.
+struct ProcessLevel {
+  std::optional<std::uint32_t> level;
+  bool denied = false;
+};
+
+ProcessLevel LevelOf(HANDLE process) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
+    return {{}, GetLastError() == ERROR_ACCESS_DENIED};
+  }
+  const UniqueHandle owned(token);
+  return {IntegrityLevel(owned.Get())};
+}
+
+ProcessLevel LevelOf(DWORD process_id) {
+  const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  if (!process) return {{}, GetLastError() == ERROR_ACCESS_DENIED};
+  return LevelOf(process.Get());
+}
+
 }  // namespace
+
+ForegroundIntegrity::ForegroundIntegrity() : own_level_(LevelOf(GetCurrentProcess()).level) {}
+
+device::ForegroundWindow ForegroundIntegrity::Front() {
+  const HWND window = GetForegroundWindow();
+  if (!window) return {};
+  device::ForegroundWindow front;
+  front.id = reinterpret_cast<std::uintptr_t>(window);
+  // Another process's caption is read without a message, so a hung window cannot hang us.
+  wchar_t title[256];
+  const int n = GetWindowTextW(window, title, 256);
+  if (n > 0) front.title = FromWide(std::wstring_view(title, static_cast<std::size_t>(n)));
+  DWORD process_id = 0;
+  if (!GetWindowThreadProcessId(window, &process_id) || process_id == GetCurrentProcessId()) {
+    return front;
+  }
+  const ProcessLevel theirs = LevelOf(process_id);
+  front.blocked = theirs.denied || (theirs.level && own_level_ && *theirs.level > *own_level_);
+  return front;
+}
 
 int SendInputSink::Key(std::uint8_t vk, bool up) {
   INPUT in{};

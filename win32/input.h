@@ -1,6 +1,9 @@
 // Synthetic input with SendInput and the physical mouse buttons.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "core/device/platform.h"
 
 namespace vantrel::win32 {
@@ -13,6 +16,20 @@ class SendInputSink final : public device::InputSink {
  public:
   int Key(std::uint8_t vk, bool up) override;
   int Mouse(std::uint32_t flags) override;
+};
+
+// The window in front, and whether its process runs at a higher integrity level
+// than ours: the system then drops our synthetic input, and SendInput need not say
+// so. A process the system will not even let us query counts as higher only when it
+// answers "access denied" (an elevated process's token does, to a process that is
+// not elevated).
+class ForegroundIntegrity final : public device::ForegroundCheck {
+ public:
+  ForegroundIntegrity();
+  device::ForegroundWindow Front() override;
+
+ private:
+  std::optional<std::uint32_t> own_level_;  // unknown: no level compares above it
 };
 
 // GetAsyncKeyState on VK_LBUTTON/VK_MBUTTON/VK_RBUTTON, most significant bit: the

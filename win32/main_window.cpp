@@ -76,9 +76,9 @@ bool MainWindow::Create() {
                                      OnForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
   tray_ = std::make_unique<Tray>(instance_, hwnd());
   serial_ = std::make_unique<SerialPort>(hwnd(), kSerialData, kPortLost);
-  resident_ =
-      std::make_unique<shell::Resident>(*this, shell::ShellPorts{*serial_, editor_serial_}, input_,
-                                        mouse_, clipboard_, *this, *this, files_, codec_);
+  resident_ = std::make_unique<shell::Resident>(*this, shell::ShellPorts{*serial_, editor_serial_},
+                                                input_, mouse_, clipboard_, foreground_, *this,
+                                                *this, files_, codec_);
   return true;
 }
 

@@ -108,6 +108,7 @@ class MainWindow final : public Window,
   SerialPort editor_serial_;               // the editor's own port: no receive handler
   EditorWindow* editor_window_ = nullptr;  // while the editor is open
   SendInputSink input_;
+  ForegroundIntegrity foreground_;
   AsyncMouseButtons mouse_;
   Win32Clipboard clipboard_;
   Win32Files files_;

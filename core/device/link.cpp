@@ -6,13 +6,13 @@ namespace vantrel::device {
 
 DeviceLink::DeviceLink(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
                        InputSink& input, MouseButtons& mouse, Clipboard& clipboard,
-                       Timers<LinkTimer>& timers, LinkEvents& events)
+                       ForegroundCheck& foreground, Timers<LinkTimer>& timers, LinkEvents& events)
     : fk_model_(fk_model),
       port_(port),
       timers_(timers),
       events_(events),
       receiver_(fk_model, timers),
-      playback_(table, fk_model, port, input, mouse, clipboard) {}
+      playback_(table, fk_model, port, input, mouse, clipboard, foreground, events) {}
 
 void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
   const std::vector<int> keys = receiver_.Receive(bytes);

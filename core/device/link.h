@@ -17,10 +17,9 @@
 
 namespace vantrel::device {
 
-// What the link tells its owner.
-class LinkEvents {
+// What the link tells its owner: besides playback's notices, the detected model.
+class LinkEvents : public InputNotices {
  public:
-  virtual ~LinkEvents() = default;
   // The first data named the device's model while none was configured. The owner
   // stores it where the link reads the model, before any later byte is decoded.
   virtual void ModelDetected(std::u16string_view model) = 0;
@@ -30,8 +29,8 @@ class DeviceLink {
  public:
   // fk_model is the configured model, read on every frame and decode.
   DeviceLink(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
-             InputSink& input, MouseButtons& mouse, Clipboard& clipboard, Timers<LinkTimer>& timers,
-             LinkEvents& events);
+             InputSink& input, MouseButtons& mouse, Clipboard& clipboard,
+             ForegroundCheck& foreground, Timers<LinkTimer>& timers, LinkEvents& events);
 
   // Bytes the port delivered in one receive event (everything buffered, in order).
   // Plays every complete key code in order; waits (by arming kGather) for a code

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -59,6 +60,20 @@ class InputSink {
   // A mouse-button event at the current cursor position; flags as mouse_event's
   // (2/4 left down/up, 8/16 right down/up, 32/64 middle down/up).
   virtual int Mouse(std::uint32_t flags) = 0;
+};
+
+// The window in front, as far as synthetic input is concerned.
+struct ForegroundWindow {
+  std::uint64_t id = 0;  // opaque, the same for the same window; 0: none in front
+  std::u16string title;
+  // It runs with more privileges than this program: the system drops our input.
+  bool blocked = false;
+};
+
+class ForegroundCheck {
+ public:
+  virtual ~ForegroundCheck() = default;
+  virtual ForegroundWindow Front() = 0;
 };
 
 // The physical mouse buttons, as they are at this moment.

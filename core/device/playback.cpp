@@ -9,42 +9,60 @@ namespace {
 constexpr std::uint8_t kVkEsc = 27;
 constexpr std::uint8_t kVkP = 80;
 constexpr std::uint32_t kLeftUp = 4, kRightDown = 8, kRightUp = 16, kMiddleUp = 64;
+constexpr std::uint32_t kButtonDowns = 2 | 8 | 32;
 }  // namespace
 
 Playback::Playback(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
-                   InputSink& input, MouseButtons& mouse, Clipboard& clipboard)
+                   InputSink& input, MouseButtons& mouse, Clipboard& clipboard,
+                   ForegroundCheck& foreground, InputNotices& notices)
     : table_(table),
       fk_model_(fk_model),
       port_(port),
       input_(input),
       mouse_(mouse),
-      clipboard_(clipboard) {
+      clipboard_(clipboard),
+      foreground_(foreground),
+      notices_(notices) {
   held_.reserve(kMaxHeld);
 }
 
 void Playback::Play(int key) {
   current_key_ = static_cast<std::int16_t>(key);
-  SelectMouseState();
-
-  if (held_flag_ != 0) {
-    Send(port_, ReleaseReset(ModelOf(fk_model_)));
-    held_flag_ = 0;
-    ReleaseFrom(held_, 0);
-    held_.clear();
-    if (holding_key_ == current_key_) return;  // the holding key's second press only releases
-  }
-  held_.clear();
-
-  const KeyEntry& entry = table_.Entry(mouse_state_, current_key_);
+  refused_ = false;
+  const std::int16_t page = PageOfButtons();
+  const KeyEntry& entry = table_.Entry(page, current_key_);
   // Counts come from layout files unchecked; the table holds at most 60 steps.
   const int count = std::min<int>(entry.count, kMaxSteps);
-  for (int s = 1; s <= count; ++s) {
-    const auto i = static_cast<std::size_t>(s);
-    if (entry.marker[i] == std::u16string_view(&kKeyStepMarker, 1)) {
-      KeyStep(entry.body[i], entry.mode == kModeJoined);
-    } else {
-      TextStep(entry.body[i]);
+  const bool only_releases = held_flag_ != 0 && holding_key_ == current_key_;
+
+  if (count > 0 && !only_releases) {
+    const ForegroundWindow front = foreground_.Front();
+    if (front.blocked) {
+      // The system would drop every event: press nothing, and let go of what an
+      // earlier key holds, as this press would have.
+      mouse_state_ = page;
+      LetGoOfHeld();
+      Notify(front, InputNotices::Refusal::kBlocked);
+      return;
     }
+  }
+
+  SelectMouseState(page);
+  LetGoOfHeld();
+  if (!only_releases) {
+    for (int s = 1; s <= count && !refused_; ++s) {
+      const auto i = static_cast<std::size_t>(s);
+      if (entry.marker[i] == std::u16string_view(&kKeyStepMarker, 1)) {
+        KeyStep(entry.body[i], entry.mode == kModeJoined);
+      } else {
+        TextStep(entry.body[i]);
+      }
+    }
+  }
+  if (refused_) {
+    // No key of the steps played so far may stay down behind the refusal.
+    LetGoOfHeld();
+    Notify(foreground_.Front(), InputNotices::Refusal::kCutShort);
   }
 }
 
@@ -54,23 +72,56 @@ void Playback::ReleaseHeldKeys() {
   held_flag_ = 0;
 }
 
-void Playback::SelectMouseState() {
+std::int16_t Playback::PageOfButtons() const {
+  if (mouse_.LeftDown()) return 2;
+  if (mouse_.MiddleDown()) return 3;
+  if (mouse_.RightDown()) return 4;
+  return 1;
+}
+
+void Playback::SelectMouseState(std::int16_t page) {
+  mouse_state_ = page;
   // A held button is let go first, so the macro's own clicks start from a clean state.
-  if (mouse_.LeftDown()) {
-    mouse_state_ = 2;
-    input_.Mouse(kLeftUp);
-  } else if (mouse_.MiddleDown()) {
-    mouse_state_ = 3;
-    input_.Mouse(kMiddleUp);
-  } else if (mouse_.RightDown()) {
-    mouse_state_ = 4;
-    input_.Mouse(kRightUp);
+  if (page == 2) {
+    Mouse(kLeftUp);
+  } else if (page == 3) {
+    Mouse(kMiddleUp);
+  } else if (page == 4) {
+    Mouse(kRightUp);
     // Closes the context menu the right button may have opened.
-    input_.Key(kVkEsc, false);
-    input_.Key(kVkEsc, true);
-  } else {
-    mouse_state_ = 1;
+    if (Key(kVkEsc, false)) Key(kVkEsc, true);
   }
+}
+
+void Playback::LetGoOfHeld() {
+  if (held_flag_ != 0) {
+    Send(port_, ReleaseReset(ModelOf(fk_model_)));
+    held_flag_ = 0;
+    ReleaseFrom(held_, 0);
+  }
+  held_.clear();
+}
+
+bool Playback::Key(std::uint8_t vk, bool up) {
+  if (refused_ && !up) return false;
+  return Inserted(input_.Key(vk, up));
+}
+
+bool Playback::Mouse(std::uint32_t flags) {
+  if (refused_ && (flags & kButtonDowns) != 0) return false;
+  return Inserted(input_.Mouse(flags));
+}
+
+bool Playback::Inserted(int count) {
+  if (count < 1) refused_ = true;
+  return count >= 1;
+}
+
+void Playback::Notify(const ForegroundWindow& window, InputNotices::Refusal why) {
+  if (std::find(warned_.begin(), warned_.end(), window.id) != warned_.end()) return;
+  if (warned_.size() == kMaxWarned) warned_.erase(warned_.begin());
+  warned_.push_back(window.id);
+  notices_.InputRefused(window, why);
 }
 
 void Playback::KeyStep(std::u16string_view body, bool joined) {
@@ -86,7 +137,7 @@ void Playback::KeyStep(std::u16string_view body, bool joined) {
     start = plus + 1;
   }
 
-  if (joined) {
+  if (joined || refused_) {
     ReleaseFrom(step, 0);
     return;
   }
@@ -103,12 +154,10 @@ void Playback::PressToken(std::u16string_view token, std::vector<Pressed>& step)
   const KeyName name = LookUpKeyName(token);
   switch (name.kind) {
     case KeyName::Kind::kKey:
-      input_.Key(name.vk_code, false);
-      step.push_back({false, name.vk_code});
+      if (Key(name.vk_code, false)) step.push_back({false, name.vk_code});
       break;
     case KeyName::Kind::kClick:
-      input_.Mouse(name.mouse_down);
-      step.push_back({true, name.mouse_up});
+      if (Mouse(name.mouse_down)) step.push_back({true, name.mouse_up});
       break;
     case KeyName::Kind::kNone:
       break;  // a name the dialog never writes: nothing to press
@@ -136,17 +185,15 @@ void Playback::TextStep(std::u16string_view body) {
   }
   // The paste goes through the context menu of the window under the cursor: the right
   // click opens it and P picks its paste item.
-  input_.Mouse(kRightDown);
-  input_.Mouse(kRightUp);
-  input_.Key(kVkP, false);
-  input_.Key(kVkP, true);
+  if (Mouse(kRightDown)) Mouse(kRightUp);
+  if (Key(kVkP, false)) Key(kVkP, true);
 }
 
 void Playback::Release(const Pressed& p) {
   if (p.click) {
-    input_.Mouse(p.code);
+    Mouse(p.code);
   } else {
-    input_.Key(static_cast<std::uint8_t>(p.code), true);
+    Key(static_cast<std::uint8_t>(p.code), true);
   }
 }
 

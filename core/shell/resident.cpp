@@ -25,6 +25,12 @@ std::u16string PortName(int com_port) {
   return u"COM" + Decimal(com_port);
 }
 
+constexpr std::size_t kRefusedTitleMax = 80;
+
+bool IsHighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+
 }  // namespace
 
 std::u16string RecentCaption(std::u16string_view file_name) {
@@ -52,9 +58,27 @@ std::u16string SettingsNotSavedText(std::u16string_view path) {
   return u"設定ファイル " + std::u16string(path) + u" を保存できませんでした。";
 }
 
+std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why) {
+  // The instruction at the end must survive the balloon's 255 characters.
+  std::u16string window = u"前面のウィンドウ";
+  if (!title.empty()) {
+    std::size_t n = std::min(title.size(), kRefusedTitleMax);
+    if (n < title.size() && IsHighSurrogate(title[n - 1])) --n;
+    window = u"「" + std::u16string(title.substr(0, n)) + (n < title.size() ? u"…」" : u"」");
+  }
+  if (why == device::InputNotices::Refusal::kBlocked) {
+    return window +
+           u"は管理者として実行されているため、キー入力を送れません。マクロは再生していません。"
+           u"Vantrel も管理者として実行してください。";
+  }
+  return window +
+         u"がキー入力を受け付けなかったため、マクロを途中で止めました。管理者として実行されている"
+         u"ウィンドウなら、Vantrel も管理者として実行してください。";
+}
+
 Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,
                    device::MouseButtons& mouse, device::Clipboard& clipboard,
-                   device::Timers<ShellTimer>& timers,
+                   device::ForegroundCheck& foreground, device::Timers<ShellTimer>& timers,
                    device::Timers<device::LinkTimer>& link_timers, const FileSystem& files,
                    const TextCodec& codec)
     : platform_(platform),
@@ -64,7 +88,8 @@ Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink&
       link_timers_(link_timers),
       files_(files),
       codec_(codec),
-      link_(table_, settings_.FkModel, ports.device, input, mouse, clipboard, link_timers, *this) {}
+      link_(table_, settings_.FkModel, ports.device, input, mouse, clipboard, foreground,
+            link_timers, *this) {}
 
 void Resident::Start() {
   if (started_) return;
@@ -264,6 +289,11 @@ void Resident::ModelDetected(std::u16string_view model) {
   // The port was opened for a model not yet known; the reopen waits until the link
   // has finished with the data in hand.
   reopen_for_model_ = (model == u"6094") != opened_as_6094_;
+}
+
+void Resident::InputRefused(const device::ForegroundWindow& window,
+                            device::InputNotices::Refusal why) {
+  platform_.Balloon(kProgramName, InputRefusedText(window.title, why));
 }
 
 void Resident::ReopenForDetectedModel() {

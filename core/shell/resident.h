@@ -79,6 +79,8 @@ bool TrayMessageOpensMenu(std::uint32_t mouse_message);
 std::u16string PortUnavailableText(int com_port);
 std::u16string PortLostText(int com_port);
 std::u16string SettingsNotSavedText(std::u16string_view path);
+// The balloon when the window in front did not take the input, naming the window.
+std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why);
 
 // The serial controls the shell drives: the device port it plays through, and the
 // editor's own, which it only hands to the editor.
@@ -91,8 +93,9 @@ class Resident final : private device::LinkEvents {
  public:
   Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,
            device::MouseButtons& mouse, device::Clipboard& clipboard,
-           device::Timers<ShellTimer>& timers, device::Timers<device::LinkTimer>& link_timers,
-           const FileSystem& files, const TextCodec& codec);
+           device::ForegroundCheck& foreground, device::Timers<ShellTimer>& timers,
+           device::Timers<device::LinkTimer>& link_timers, const FileSystem& files,
+           const TextCodec& codec);
   Resident(const Resident&) = delete;
   Resident& operator=(const Resident&) = delete;
 
@@ -142,6 +145,8 @@ class Resident final : private device::LinkEvents {
   // Loads FkNameT into the table as it stands (the callers clear it first).
   void LoadLayout();
   void ModelDetected(std::u16string_view model) override;
+  void InputRefused(const device::ForegroundWindow& window,
+                    device::InputNotices::Refusal why) override;
   // Reopens the port with the line settings of a model that detection has just named.
   void ReopenForDetectedModel();
   void BuildRecent();

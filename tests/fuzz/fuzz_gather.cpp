@@ -104,12 +104,14 @@ struct Clock : Timers<LinkTimer> {
   void Disarm(LinkTimer id) override { (id == LinkTimer::kGather ? gather : refresh) = false; }
 };
 
-struct ModelStore : LinkEvents {
+struct ModelStore : LinkEvents, ForegroundCheck {
   explicit ModelStore(std::u16string& model) : model(model) {}
   void ModelDetected(std::u16string_view m) override {
     Check(model.empty());
     model = m;
   }
+  ForegroundWindow Front() override { return {}; }  // never a window that refuses input
+  void InputRefused(const ForegroundWindow&, Refusal) override { Check(false); }
   std::u16string& model;
 };
 
@@ -183,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Clip clip;
   Clock clock;
   ModelStore events(fk_model);
-  DeviceLink link(table, fk_model, port, sink, buttons, clip, clock, events);
+  DeviceLink link(table, fk_model, port, sink, buttons, clip, events, clock, events);
 
   while (in.remaining_bytes() > 0) {
     switch (in.ConsumeIntegralInRange(0, 9)) {

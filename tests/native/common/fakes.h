@@ -65,14 +65,22 @@ struct FakeSerial : device::SerialControl {
 struct FakeInput : device::InputSink {
   explicit FakeInput(Transcript& t) : t(t) {}
   int Key(std::uint8_t vk, bool up) override {
-    t.Add("key " + std::to_string(vk) + (up ? " up" : " down"));
-    return 1;
+    return Event("key " + std::to_string(vk) + (up ? " up" : " down"));
   }
-  int Mouse(std::uint32_t flags) override {
-    t.Add("mouse " + std::to_string(flags));
-    return 1;
+  int Mouse(std::uint32_t flags) override { return Event("mouse " + std::to_string(flags)); }
+  int Event(const std::string& line) {
+    const int inserted = accept == 0 ? 0 : 1;
+    t.Add(inserted ? line : line + " refused");
+    if (accept > 0) --accept;
+    return inserted;
   }
   Transcript& t;
+  int accept = -1;  // events taken before it refuses them ("key 65 down refused"); -1: all
+};
+
+struct FakeForeground : device::ForegroundCheck {
+  device::ForegroundWindow Front() override { return front; }
+  device::ForegroundWindow front;
 };
 
 struct FakeMouse : device::MouseButtons {

@@ -191,6 +191,46 @@ TEST(DeviceLinkPlayback, UnknownAndEmptyTokensSendNothing) {
   EXPECT_EQ(r.t.Take(), Sent(ReleaseReset(Model::kX8000)));
 }
 
+// Nothing goes into a window that drops it or stays down behind a refusal; one notice a window.
+TEST(DeviceLinkPlayback, RefusedInput) {
+  Rig r(u"X8000");
+  r.SkipFirstData();
+  r.Set(1, 1, u"結合", {u"#Shift+A", u"*B"});
+  r.Set(1, 2, u"分割", {u"#Ctrl", u"#Shift+A", u"#C"});
+  r.Set(1, 3, u"結合", {u"*図面", u"#D"});
+  r.Set(1, 4, u"分割", {u"#Alt"});
+  const std::string reset = Sent(ReleaseReset(Model::kX8000));
+  const struct {
+    bool alt_held, blocked;  // alt_held: by key 4, before
+    char16_t window;
+    int key, accept;  // events the system takes (-1: all)
+    std::string out;
+  } cases[] = {
+      {false, true, u'1', 1, -1, "blocked w1\n"},
+      {true, true, u'2', 1, -1, reset + "key 18 up\nblocked w2\n"},
+      {false, true, u'3', 5, -1, ""},  // a key without steps asks nothing
+      {false, true, u'1', 1, -1, ""},  // told already
+      {false, false, u'4', 1, 1,
+       "key 16 down\nkey 65 down refused\nkey 16 up refused\ncut short w4\n"},
+      {false, false, u'5', 2, 2,
+       "key 17 down\n" + Sent(HoldLamp(Model::kX8000, 2)) +
+           "key 16 down\nkey 65 down refused\nkey 16 up refused\n" + reset +
+           "key 17 up refused\ncut short w5\n"},
+      {false, false, u'6', 3, 0, "clip 図面\nmouse 8 refused\ncut short w6\n"},
+      {true, false, u'7', 4, 0, reset + "key 18 up refused\ncut short w7\n"},
+  };
+  for (const auto& c : cases) {
+    r.foreground.front = {};
+    r.input.accept = -1;
+    if (c.alt_held) r.Receive({0x1B, 0x24});
+    r.t.Take();
+    r.foreground.front = {c.window, u"w" + std::u16string(1, c.window), c.blocked};
+    r.input.accept = c.accept;
+    r.Receive({0x1B, static_cast<std::uint8_t>(0x20 + c.key)});
+    EXPECT_EQ(r.t.Take(), c.out);
+  }
+}
+
 std::string Presses(int n, int vk, const char* dir) {
   std::string out;
   for (int i = 0; i < n; ++i) out += "key " + std::to_string(vk) + " " + dir + "\n";

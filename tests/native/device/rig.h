@@ -27,9 +27,13 @@ using vantrel::testing::Transcript;
 
 // Stores the detected model where the link reads it, as the shell does.
 struct ModelStore : LinkEvents {
-  explicit ModelStore(std::u16string& model) : model(model) {}
+  ModelStore(std::u16string& model, Transcript& t) : model(model), t(t) {}
   void ModelDetected(std::u16string_view m) override { model = m; }
+  void InputRefused(const ForegroundWindow& w, Refusal why) override {
+    t.Add((why == Refusal::kBlocked ? "blocked " : "cut short ") + ToUtf8(w.title));
+  }
   std::u16string& model;
+  Transcript& t;
 };
 
 struct Rig {
@@ -62,9 +66,10 @@ struct Rig {
   FakeInput input{t};
   FakeMouse mouse;
   FakeClipboard clipboard{t};
+  vantrel::testing::FakeForeground foreground;
   FakeTimers timers{&t};
-  ModelStore events{fk_model};
-  DeviceLink link{table, fk_model, port, input, mouse, clipboard, timers, events};
+  ModelStore events{fk_model, t};
+  DeviceLink link{table, fk_model, port, input, mouse, clipboard, foreground, timers, events};
 };
 
 }  // namespace vantrel::device::testing

@@ -90,8 +90,8 @@ struct FakePlatform : ShellPlatform {
 // Start(); a layout is given as lines (joined with CR LF, encoded as Shift-JIS).
 struct Rig {
   Rig() {
-    resident.emplace(platform, ShellPorts{serial, editor_serial}, input, mouse, clipboard, timers,
-                     timers, files, codec);
+    resident.emplace(platform, ShellPorts{serial, editor_serial}, input, mouse, clipboard,
+                     foreground, timers, timers, files, codec);
   }
 
   Resident& r() { return *resident; }
@@ -140,6 +140,7 @@ struct Rig {
   FakeInput input{t};
   FakeMouse mouse;
   FakeClipboard clipboard{t};
+  vantrel::testing::FakeForeground foreground;
   FakeTimers timers;
   FakeFiles files{t};
   FakePlatform platform{t};

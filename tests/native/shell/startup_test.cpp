@@ -82,6 +82,23 @@ TEST(Startup, KeysPlayAfterTheFirstDataIsConsumed) {
   EXPECT_EQ(rig.t.Take(), "key 65 down\nkey 65 up\n");
 }
 
+TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
+  Rig rig;
+  rig.StartWithLayout(u"FkModel=X8000 *\r\n");
+  rig.Receive({0x1B, 0x21});
+  rig.foreground.front = {7, u"cmd", true};
+  rig.Receive({0x1B, 0x21});
+  EXPECT_EQ(rig.t.Take(),
+            "balloon Vantrel: 「cmd」は管理者として実行されているため、キー入力を送れません。"
+            "マクロは再生していません。Vantrel も管理者として実行してください。\n");
+  // The advice must fit the balloon: a long title is cut, never inside a surrogate pair.
+  EXPECT_TRUE(InputRefusedText(std::u16string(79, u'a') + u"\U00020BB7",
+                               device::InputNotices::Refusal::kCutShort)
+                  .ends_with(u"a…」がキー入力を受け付けなかったため、マクロを途中で止めました。"
+                             u"管理者として実行されているウィンドウなら、Vantrel も管理者として"
+                             u"実行してください。"));
+}
+
 TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
   Rig rig;
   rig.platform.another_instance = true;
