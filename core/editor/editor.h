@@ -103,9 +103,9 @@ class EditorPlatform {
   virtual std::optional<std::u16string> ChooseLayoutToSave(std::u16string_view folder) = 0;
   // The print dialog (no printing to a file, no selection); nothing when cancelled.
   virtual std::unique_ptr<Printer> ChoosePrinter() = 0;
-  // The key-assignment dialog for (mouse_state, key), shown modally; returns when
-  // it closes, however it was closed. The editor's timers keep running meanwhile.
-  virtual void AssignKey(int key, int mouse_state) = 0;
+  // The key-assignment dialog, shown modally; returns when it closes, however it
+  // was closed. The editor's timers keep running meanwhile.
+  virtual void AssignKey(const AssignKeyRequest& request) = 0;
   virtual void OpenHelp() = 0;  // kHelpFile, owned by the editor window
 };
 

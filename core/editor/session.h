@@ -7,6 +7,7 @@
 #include "core/data/settings.h"
 #include "core/data/table.h"
 #include "core/device/platform.h"
+#include "core/editor/assign.h"
 
 namespace vantrel::editor {
 
@@ -19,6 +20,8 @@ struct EditorSession {
   bool& layout_loaded;  // a layout named by settings.FkNameT is in the table
   std::u16string_view working_folder;
   device::SerialControl& port;
+  // The key-assignment dialog's capture state, kept for the whole run.
+  CaptureState& capture;
   // The mouse state the last FK key press was played with (0 before any): where
   // the editor starts when the model does not choose a page itself.
   int last_mouse_state = 0;

@@ -216,7 +216,8 @@ void Resident::Editor() {
   editor_open_ = true;
   ReleasePort();
   platform_.RunEditor(
-      {table_, settings_, layout_loaded_, working_folder_, editor_port_, link_.MouseState()});
+      {table_, settings_, layout_loaded_, working_folder_, editor_port_, capture_state_,
+       link_.MouseState()});
   editor_open_ = false;
   if (shut_down_) return;
   if (layout_loaded_)

@@ -176,6 +176,7 @@ class Resident final : private device::LinkEvents {
 
   std::u16string working_folder_;
   bool layout_loaded_ = false;
+  editor::CaptureState capture_state_;
   // The shell wants the device port: always, except while it is handed over to the
   // CAD program. Whether it is open now is the serial control's PortOpen().
   bool port_wanted_ = false;

@@ -64,7 +64,7 @@ struct FakeEditorPlatform : EditorPlatform {
   std::unique_ptr<Printer> ChoosePrinter() override {
     return t.Add("print?"), fails_at < 0 ? nullptr : std::make_unique<FakePrinter>(t, fails_at);
   }
-  void AssignKey(int key, int mouse) override { Log(t, "assign", key, mouse); }
+  void AssignKey(const AssignKeyRequest& r) override { Log(t, "assign", r.key, r.mouse_state); }
   void OpenHelp() override { t.Add("help"); }
 
   Transcript& t;
@@ -77,7 +77,7 @@ struct FakeEditorPlatform : EditorPlatform {
 // ComS 3, FileOn 1, at (-120, 4000), with C:\fk\部品.fkl loaded and shown.
 struct Rig {
   explicit Rig(std::u16string model = u"X8000", int last_mouse = 0)
-      : session{table, settings, loaded, folder, port, last_mouse} {
+      : session{table, settings, loaded, folder, port, capture, last_mouse} {
     settings = {u"C:\\fk\\部品.fkl", -120, 4000, 1, 0, 3, std::move(model)};
   }
   std::string Start() { return e.Load(), Advance(200), t.Take(); }  // with the wake-up
@@ -95,6 +95,7 @@ struct Rig {
   bool loaded = true;
   std::u16string folder = u"C:\\work\\";
   FakeSerial port{t};
+  CaptureState capture;
   FakeTimers timers{&t};
   FakeFiles files{t};
   FakeEditorPlatform platform{t};
