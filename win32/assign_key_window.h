@@ -1,14 +1,17 @@
 // The key-assignment dialog for one key and mouse state, shown modally over the
-// editor. For now a window captioned as the dialog is, with its close box: the
-// editor's key buttons already light the key and put the lamps out when it closes.
+// editor: the label, the buttons, the strip of 60 step slots with its scroll bar,
+// and the unseen capture field that records key presses. editor::KeyAssignment
+// decides everything; this window shows it and hands it the user's events.
 #pragma once
 
 #include <windows.h>
 
+#include "core/editor/assign.h"
+
 namespace vantrel::win32 {
 
-// Shows the dialog for (mouse_state, key) over `editor` at the editor's top-left
-// corner and returns when it has closed, however it was closed.
-void ShowAssignKeyDialog(HINSTANCE instance, HWND editor, int key, int mouse_state);
+// Shows the dialog over `editor` and returns when it has closed, however it was
+// closed; saving writes request.entry.
+void ShowAssignKeyDialog(HINSTANCE instance, HWND editor, const editor::AssignKeyRequest& request);
 
 }  // namespace vantrel::win32

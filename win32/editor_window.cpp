@@ -8,6 +8,7 @@
 
 #include "win32/assign_key_window.h"
 #include "win32/codec.h"
+#include "win32/controls.h"
 #include "win32/files.h"
 #include "win32/modal.h"
 #include "win32/printer.h"
@@ -47,13 +48,6 @@ const editor::Twips kFrame = [] {
 // Beyond the right edge of the client area: there as designed, never seen.
 bool Unseen(const editor::Control& c) {
   return !c.in_frame && c.place.left >= editor::kEditorClient.width;
-}
-
-std::wstring TextOf(HWND control) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 }  // namespace
@@ -128,9 +122,7 @@ HWND EditorWindow::CreateControl(const wchar_t* cls, std::u16string_view caption
 }
 
 void EditorWindow::CreateControls() {
-  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                          WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, instance_, nullptr);
+  tips_ = CreateToolTips(instance_, hwnd());
   // Creation order is the tab order: the settings, the mouse-state row, the keys,
   // then the controls nobody sees. An option follows another of its group; every
   // other control starts a group of its own.
@@ -185,15 +177,7 @@ void EditorWindow::CreateControls() {
 }
 
 void EditorWindow::AddTip(HWND control, std::u16string_view tip) {
-  if (!tips_ || !control) return;
-  std::wstring text = ToWide(tip);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd();
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  tool.lpszText = text.data();  // copied by the control
-  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  AddToolTip(tips_, hwnd(), control, tip);
 }
 
 void EditorWindow::Layout(UINT dpi) {
@@ -343,26 +327,11 @@ void EditorWindow::Command(UINT id, UINT code) {
 void EditorWindow::DrawKey(const DRAWITEMSTRUCT& item) {
   const UINT key = item.CtlID - kKeyBase;
   if (item.CtlType != ODT_BUTTON || key < 1 || key > static_cast<UINT>(kKeys)) return;
-  const HDC dc = item.hDC;
-  RECT r = item.rcItem;
   const auto& yellow = editor::kKeyHighlight;
-  SetDCBrushColor(dc, highlighted_[key - 1] ? RGB(yellow[0], yellow[1], yellow[2])
-                                            : GetSysColor(COLOR_BTNFACE));
-  FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-  const bool pressed = item.itemState & ODS_SELECTED;
-  DrawEdge(dc, &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-  const std::wstring caption = TextOf(item.hwndItem);
-  const HGDIOBJ before = SelectObject(dc, font_.get());
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  RECT text = r;
-  if (pressed) OffsetRect(&text, 1, 1);
-  DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  SelectObject(dc, before);
-  if (item.itemState & ODS_FOCUS) {
-    InflateRect(&r, -3, -3);
-    DrawFocusRect(dc, &r);
-  }
+  DrawColouredButton(
+      item,
+      highlighted_[key - 1] ? RGB(yellow[0], yellow[1], yellow[2]) : GetSysColor(COLOR_BTNFACE),
+      font_.get());
 }
 
 void EditorWindow::PlaceWindow(editor::WindowPosition where) {
@@ -482,8 +451,8 @@ std::unique_ptr<editor::Printer> EditorWindow::ChoosePrinter() {
   return win32::ChoosePrinter(hwnd());
 }
 
-void EditorWindow::AssignKey(int key, int mouse_state) {
-  ShowAssignKeyDialog(instance_, hwnd(), key, mouse_state);
+void EditorWindow::AssignKey(const editor::AssignKeyRequest& request) {
+  ShowAssignKeyDialog(instance_, hwnd(), request);
 }
 
 void EditorWindow::OpenHelp() {

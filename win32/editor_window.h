@@ -55,7 +55,7 @@ class EditorWindow final : public Window,
   std::optional<std::u16string> ChooseLayoutToOpen(std::u16string_view folder) override;
   std::optional<std::u16string> ChooseLayoutToSave(std::u16string_view folder) override;
   std::unique_ptr<editor::Printer> ChoosePrinter() override;
-  void AssignKey(int key, int mouse_state) override;
+  void AssignKey(const editor::AssignKeyRequest& request) override;
   void OpenHelp() override;
 
   // The editor's timers: one-shot; the window kills a timer as it fires.

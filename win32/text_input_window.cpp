@@ -4,6 +4,7 @@
 
 #include "core/editor/text_input.h"
 #include "win32/codec.h"
+#include "win32/controls.h"
 #include "win32/modal.h"
 #include "win32/twips.h"
 #include "win32/window.h"
@@ -83,7 +84,7 @@ class TextInputWindow final : public Window {
 
   void Command(UINT id, UINT code) {
     if (id == kBox && code == EN_CHANGE) {
-      input_.Edit(FromWide(WindowText(GetDlgItem(hwnd(), kBox))));
+      input_.Edit(FromWide(TextOf(GetDlgItem(hwnd(), kBox))));
     } else if (code == BN_CLICKED && id == kClear) {
       input_.Clear();
       SetWindowTextW(GetDlgItem(hwnd(), kBox), L"");
@@ -95,13 +96,6 @@ class TextInputWindow final : public Window {
       }
       EndModal(hwnd(), owner_);
     }
-  }
-
-  static std::wstring WindowText(HWND control) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
   }
 
   void Layout(UINT dpi) {

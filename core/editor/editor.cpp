@@ -276,8 +276,8 @@ void LayoutEditor::PressKey(int key) {
   Send(KeyLampOnly(Model(), key));
   key_ = key;
   platform_.HighlightKey(key, true);
-  platform_.AssignKey({session_.table.Entry(mouse_state_, key), key, mouse_state_,
-                       session_.capture, session_.layout_loaded, codec_});
+  platform_.AssignKey({session_.table.Entry(mouse_state_, key), key, mouse_state_, session_.capture,
+                       session_.layout_loaded, codec_});
   // The window may have been closed while the dialog was up (logoff).
   if (closed_) return;
   platform_.HighlightKey(key, false);

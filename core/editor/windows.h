@@ -144,4 +144,49 @@ inline constexpr std::u16string_view kTextInputClearCaption = u"新規";
 inline constexpr std::u16string_view kTextInputSaveCaption = u"保存";
 inline constexpr std::u16string_view kTextInputBackCaption = u"戻る";
 
+// The key-assignment dialog: client area 5910 x 1110 twips, opening at the editor's
+// top, this far right of its left edge. The step slots are in "ＭＳ ゴシック" 9 pt.
+inline constexpr Twips kAssignKeyClient = {0, 0, 5910, 1110};
+inline constexpr int kAssignKeyOffset = 3810;
+inline constexpr std::u16string_view kSlotFont = u"ＭＳ ゴシック";
+inline constexpr double kSlotFontPoints = 9;
+
+enum class AssignControl {
+  kLabel,
+  kText,
+  kMode,  // captioned by the mode it offers
+  kNew,
+  kSave,
+  kBack,
+  kScrollBar,
+  // Right of the client area, never seen: the field that takes the key presses, and
+  // the button after it in the tab order that catches Tab.
+  kCaptureField,
+  kTabCatcher,
+};
+
+struct AssignControlPlace {
+  AssignControl id;
+  Twips place;
+  std::u16string_view caption;
+  std::u16string_view tip;
+};
+
+// In tab order.
+// clang-format off
+inline constexpr AssignControlPlace kAssignControls[] = {
+    {AssignControl::kLabel, {120, 20, 2775, 270}, u"", u""},
+    {AssignControl::kText, {2950, 30, 600, 298}, u"ﾃｷｽﾄ",
+     u"文章を入力する場合このﾎﾞﾀﾝを押してください"},
+    {AssignControl::kMode, {3600, 30, 550, 298}, u"",
+     u"ｷｰのDUNとUPを分けたい時このﾎﾞﾀﾝで切り替えてください"},
+    {AssignControl::kNew, {4200, 30, 550, 298}, u"新規", u""},
+    {AssignControl::kSave, {4800, 30, 550, 298}, u"保存", u""},
+    {AssignControl::kBack, {5400, 30, 550, 298}, u"戻る", u""},
+    {AssignControl::kScrollBar, {0, 840, 5895, 255}, u"", u""},
+    {AssignControl::kCaptureField, {7000, 120, 615, 270}, u"", u""},
+    {AssignControl::kTabCatcher, {7000, 480, 1035, 300}, u"ダミー", u""},
+};
+// clang-format on
+
 }  // namespace vantrel::editor

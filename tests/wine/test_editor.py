@@ -6,6 +6,7 @@ captions and its menus' access keys, with fksim behind COM1, COM3 or COM12.
     test_editor.py [unittest args]
 """
 
+import subprocess
 import sys
 import time
 import unittest
@@ -16,7 +17,8 @@ import rig  # noqa: E402
 
 EDITOR = ["VantrelEditorWindow", "Button Editor Ve1.2"]
 ASSIGN_9 = ["VantrelAssignKeyWindow", "Button 9 (マウスのクリック無)"]
-WM_CLOSE, WM_RBUTTONDOWN = 0x10, 0x204
+ASSIGN = ["VantrelAssignKeyWindow", "Button {} (マウスのクリック無)"]
+WM_CLOSE, WM_KEYDOWN, WM_RBUTTONDOWN = 0x10, 0x100, 0x204
 VK_RETURN, VK_MENU, VK_DOWN = 0x0D, 0x12, 0x28
 
 
@@ -119,6 +121,70 @@ class Editor(unittest.TestCase):
         self.assertTrue(com3.frame("startup", 20000))
         self.open_editor(r)
         self.assertEqual(r.inject("rect", *EDITOR)[1][0].split()[1:3], ["200", "150"])
+        r.close_vantrel(app)
+
+    def test_record_keys_clicks_and_text_then_play_them(self):
+        r, sim, app = self.start("record", "X8000")
+        self.addCleanup(r.close)
+        self.open_editor(r)
+
+        def dialog(key):
+            window = [ASSIGN[0], ASSIGN[1].format(key)]
+            self.assertEqual(r.inject("click", *EDITOR, str(key), "wait", *window, "5000")[0], 0)
+            rig.wait_for(lambda: r.inject("texts", *window)[1][-1:] == ["text ダミー"], 5,
+                         "the dialog's controls")
+            x, y = map(int, r.inject("client", *window)[1][0].split()[1:])
+            return window, (x + 30, y + 26)  # the background between label and slots
+
+        def xdo(*args):  # through the X server, as the user's keyboard and mouse
+            subprocess.run(["xdotool", *map(str, args)], env=r.env, check=True)
+            time.sleep(0.2)
+
+        a3, (x, y) = dialog(3)
+        xdo("mousemove", x, y, "click", 1)  # arms, switches capture on, focuses the field
+        xdo("key", "shift+ctrl+a")
+        xdo("key", "Control_L")
+        xdo("key", "Tab")
+        # Xvfb's keymap has no key the program reads as 漢字 (244).
+        r.inject("focused", hex(WM_KEYDOWN), "244", "0")
+        xdo("key", "Henkan_Mode")
+        r.inject("click", *a3, "ﾃｷｽﾄ", "wait", "VantrelTextInputWindow", "テキスト入力", "5000")
+        # Typed as a paste: Wine reads no Japanese from Xvfb's keyboard without an
+        # input method.
+        r.inject("clip", "部品図")
+        xdo("key", "ctrl+v")
+        r.inject("click", "VantrelTextInputWindow", "テキスト入力", "保存", "gone",
+                 "VantrelTextInputWindow", "テキスト入力", "5000")
+        xdo("click", 1)  # after the text dialog a press arms again
+        xdo("keydown", "Alt_L", "click", 3, "keyup", "Alt_L")
+        # Split mode refused with a "+" step.
+        r.inject("click", *a3, "分割", "wait", "#32770", "操作エラー", "5000")
+        self.assertIn("[ 分割 ]モードでは{Shift]+,{Ctrl}+,{Alt}+は使用できません\n\n"
+                      "　　　　OKボタンを押してください。",
+                      "\n".join(r.inject("texts", "#32770", "操作エラー")[1]).replace("text ", ""))
+        r.inject("click", "#32770", "操作エラー", "OK", "gone", "#32770", "操作エラー", "5000",
+                 "click", *a3, "保存", "gone", *a3, "5000")
+
+        a4, (x, y) = dialog(4)
+        xdo("mousemove", x, y, "click", 1)
+        xdo("key", "Shift_L", "a")
+        r.inject("click", *a4, "分割", "w:300")
+        self.assertIn("text 結合", r.inject("texts", *a4)[1])  # no message: split mode on
+        r.inject("click", *a4, "保存", "gone", *a4, "5000", *menu("S"), "w:500", *close(EDITOR))
+
+        lines = (r.dir / "a.fkl").read_bytes().decode("cp932").split("\r\n")
+        self.assertIn("結合,#Shift+Ctrl+A,#Ctrl,#Tab,#漢字,#変換,*部品図,#Alt+RightClick", lines)
+        self.assertIn("分割,#Shift,#A", lines)
+        target = r.start_target()
+        sim.press(2)  # unassigned: at most the first data after start-up
+        time.sleep(0.5)
+        sim.press(3)
+        kinds = rig.KEY_EVENTS + ("paste", "syskeydown")
+        expected = rig.keys("+Shift +Ctrl +A -A -Ctrl -Shift +Ctrl -Ctrl") + [
+            ("keydown", "0x09"), ("keyup", "0x09"), ("keydown", "0xF4"), ("keyup", "0xF4"),
+            ("keydown", "0x1C"), ("keyup", "0x1C"), ("paste", "部品図"), ("keyup", "0x50"),
+            ("syskeydown", "0x12")]
+        self.assertEqual(target.take(len(expected), kinds), expected)
         r.close_vantrel(app)
 
 

@@ -6,6 +6,9 @@
 //   w:MS            wait
 // and commands that take the following tokens as arguments:
 //   post CLASS MSG WPARAM LPARAM   post a message to the first window of that class
+//   clip TEXT                      put TEXT on the clipboard
+//   focused MSG WPARAM LPARAM      post a message to the control with the keyboard
+//                                  focus in the window in front
 //   front CLASS TITLE              bring the window of that class and title (* any) to
 //                                  the front
 //   menus MS                       wait up to MS ms for an open pop-up menu; print
@@ -17,6 +20,9 @@
 //   click CLASS TITLE CAPTION      post BM_CLICK to its control of that caption
 //   select CLASS TITLE ENTRY       choose the entry of its combo box, as the user does
 //   rect CLASS TITLE               print "rect LEFT TOP RIGHT BOTTOM"
+//   client CLASS TITLE             print "client X Y", its client area's top-left on
+//                                  the screen
+//   texts CLASS TITLE              print "text CAPTION" for each of its controls
 //   move CLASS TITLE X Y           move its top-left corner there
 // Exit code 0, 2 for a token it does not know or a missing argument, 4 for no such
 // window or control.
@@ -24,6 +30,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -135,6 +142,28 @@ bool OnWindow(const std::wstring& verb, wchar_t** arg) {
     std::fflush(stdout);
     return true;
   }
+  if (verb == L"client") {
+    POINT p{0, 0};
+    ClientToScreen(window, &p);
+    std::printf("client %ld %ld\n", p.x, p.y);
+    std::fflush(stdout);
+    return true;
+  }
+  if (verb == L"texts") {
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) -> BOOL {
+          wchar_t text[256] = L"";
+          char utf8[1024] = "";
+          GetWindowTextW(child, text, 256);
+          WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+          std::printf("text %s\n", utf8);
+          return TRUE;
+        },
+        0);
+    std::fflush(stdout);
+    return true;
+  }
   // move
   return SetWindowPos(window, nullptr, static_cast<int>(std::wcstol(arg[2], nullptr, 0)),
                       static_cast<int>(std::wcstol(arg[3], nullptr, 0)), 0, 0,
@@ -153,6 +182,25 @@ int wmain(int argc, wchar_t** argv) {
       if (!window) return 4;
       PostMessageW(window, Number(argv[i + 2]), Number(argv[i + 3]), Number(argv[i + 4]));
       i += 4;
+    } else if (token == L"clip" && left >= 1) {
+      const std::wstring text = argv[++i];
+      const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+      if (!memory || !OpenClipboard(nullptr)) return 4;
+      std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+      GlobalUnlock(memory);
+      EmptyClipboard();
+      SetClipboardData(CF_UNICODETEXT, memory);
+      CloseClipboard();
+    } else if (token == L"focused" && left >= 3) {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof info;
+      if (!GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info) ||
+          !info.hwndFocus) {
+        return 4;
+      }
+      PostMessageW(info.hwndFocus, Number(argv[i + 1]), Number(argv[i + 2]), Number(argv[i + 3]));
+      i += 3;
     } else if (token == L"front" && left >= 2) {
       const std::wstring title = argv[i + 2];
       HWND window = FindWindowW(argv[i + 1], title == L"*" ? nullptr : title.c_str());
@@ -164,7 +212,7 @@ int wmain(int argc, wchar_t** argv) {
                left >= 3 + (token == L"move")) {
       if (!OnWindow(token, argv + i + 1)) return 4;
       i += 3 + (token == L"move");
-    } else if (token == L"rect" && left >= 2) {
+    } else if ((token == L"rect" || token == L"client" || token == L"texts") && left >= 2) {
       if (!OnWindow(token, argv + i + 1)) return 4;
       i += 2;
     } else if (token == L"menus" && left >= 1) {
