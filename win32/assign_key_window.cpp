@@ -309,12 +309,10 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
       case WM_CLOSE:
         dialog_.CloseBox();
         return 0;
-      case WM_DPICHANGED: {
-        const RECT* r = reinterpret_cast<const RECT*>(lparam);
-        SetWindowPos(hwnd(), nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      case WM_DPICHANGED:
+        MoveToSuggestedCorner(hwnd(), lparam);
         Layout(HIWORD(wparam));
         return 0;
-      }
       default:
         return Default(message, wparam, lparam);
     }

@@ -237,10 +237,7 @@ LRESULT EditorWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_DPICHANGED: {
-      // The system's suggestion is kept for the corner; the size follows the twips.
-      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      MoveToSuggestedCorner(hwnd(), lparam);
       Layout(HIWORD(wparam));
       return 0;
     }

@@ -71,12 +71,10 @@ class TextInputWindow final : public Window {
         input_.Back();
         EndModal(hwnd(), owner_);
         return 0;
-      case WM_DPICHANGED: {
-        const RECT* r = reinterpret_cast<const RECT*>(lparam);
-        SetWindowPos(hwnd(), nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+      case WM_DPICHANGED:
+        MoveToSuggestedCorner(hwnd(), lparam);
         Layout(HIWORD(wparam));
         return 0;
-      }
       default:
         return Default(message, wparam, lparam);
     }

@@ -127,4 +127,9 @@ void MoveOntoScreen(HWND window, POINT corner) {
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void MoveToSuggestedCorner(HWND window, LPARAM suggested) {
+  const RECT* r = reinterpret_cast<const RECT*>(suggested);
+  SetWindowPos(window, nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace vantrel::win32

@@ -41,6 +41,9 @@ void SetFontOfChildren(HWND parent, HFONT font);
 // A window's top-left corner on the desktop: twips as stored <-> pixels.
 POINT DesktopPixels(editor::WindowPosition where);
 editor::WindowPosition DesktopTwips(POINT corner);
+// After WM_DPICHANGED: the window's corner goes where the system suggests (the
+// message's LPARAM); its size follows from the twips at the new DPI.
+void MoveToSuggestedCorner(HWND window, LPARAM suggested);
 // Moves the window's top-left corner to `corner`; a place off every monitor (one
 // was removed since) becomes the nearest monitor's work area.
 void MoveOntoScreen(HWND window, POINT corner);
