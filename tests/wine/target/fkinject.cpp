@@ -14,6 +14,9 @@
 //   menus MS                       wait up to MS ms for an open pop-up menu; print
 //                                  "menu LEFT TOP RIGHT BOTTOM" for each one open, or
 //                                  "none"
+//   resources EXE                  print "resources HANDLES GDI USER" of the first
+//                                  process of that image name (what the system
+//                                  reports; Wine may report 0)
 // and for the window of that class and title (* any):
 //   wait CLASS TITLE MS            wait up to MS ms for it to exist
 //   gone CLASS TITLE MS            wait up to MS ms for it to be gone
@@ -25,8 +28,10 @@
 //   texts CLASS TITLE              print "text CAPTION" for each of its controls
 //   move CLASS TITLE X Y           move its top-left corner there
 // Exit code 0, 2 for a token it does not know or a missing argument, 4 for no such
-// window or control.
+// window, control or process.
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +76,29 @@ void PrintMenus(DWORD milliseconds) {
     std::printf("menu %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
   if (menus.empty()) std::puts("none");
   std::fflush(stdout);
+}
+
+// The handle, GDI and USER object counts of the process of that image name.
+bool PrintResources(const std::wstring& exe) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  DWORD pid = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !pid;
+       more = Process32NextW(snapshot, &entry)) {
+    if (!lstrcmpiW(entry.szExeFile, exe.c_str())) pid = entry.th32ProcessID;
+  }
+  CloseHandle(snapshot);
+  HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+  if (!process) return false;
+  DWORD handles = 0;
+  GetProcessHandleCount(process, &handles);
+  std::printf("resources %lu %lu %lu\n", handles, GetGuiResources(process, GR_GDIOBJECTS),
+              GetGuiResources(process, GR_USEROBJECTS));
+  std::fflush(stdout);
+  CloseHandle(process);
+  return true;
 }
 
 HWND Find(const std::wstring& cls, const std::wstring& title) {
@@ -215,6 +243,8 @@ int wmain(int argc, wchar_t** argv) {
     } else if ((token == L"rect" || token == L"client" || token == L"texts") && left >= 2) {
       if (!OnWindow(token, argv + i + 1)) return 4;
       i += 2;
+    } else if (token == L"resources" && left >= 1) {
+      if (!PrintResources(argv[++i])) return 4;
     } else if (token == L"menus" && left >= 1) {
       PrintMenus(Number(argv[++i]));
     } else if (token.rfind(L"kd:", 0) == 0 || token.rfind(L"ku:", 0) == 0) {
