@@ -4,7 +4,8 @@
 //                             "<µs> <down|up> <vk hex>" lines to LOG once input has
 //                             been quiet for 200 ms (no file write between events)
 //   keystamp.exe send STEPS   STEPS chords Ctrl+Shift+F into the window in front, one
-//                             SendInput per event, as the program plays a joined step
+//                             SendInput per event from a thread with a hidden window,
+//                             as the program plays a joined step
 #include <windows.h>
 
 #include <cstdio>
@@ -95,6 +96,8 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc == 3 ? argv[1] : L"";
   if (mode == L"window") return Window(argv[2]);
   if (mode != L"send") return 2;
+  // From a thread that owns a hidden window, as the program plays from its main window's.
+  CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   for (long step = std::wcstol(argv[2], nullptr, 10); step > 0; --step) {
     for (WORD vk : {WORD{VK_CONTROL}, WORD{VK_SHIFT}, WORD{'F'}}) Key(vk, false);
     for (WORD vk : {WORD{'F'}, WORD{VK_SHIFT}, WORD{VK_CONTROL}}) Key(vk, true);

@@ -88,6 +88,9 @@ def main():
         for name, f in (("medians", statistics.median), ("minima", min)):
             ratio = f(p[0] for p in results["Vantrel"]) / f(p[0] for p in results["floor"])
             print(f"ratio of the {name} Vantrel / floor: {ratio:.2f}")
+        # Each play beside the floor's next to it in time, under the same load.
+        pairs = [v[0] / f[0] for v, f in zip(results["Vantrel"], results["floor"])]
+        print(f"ratio per round Vantrel / floor: p50 {statistics.median(pairs):.2f}")
 
         notepad = r.wine("notepad", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(3)
