@@ -1,9 +1,12 @@
-// Fakes of the core's platform interfaces, shared by the device and shell rigs.
-// Each writes one transcript line per event: "port 1B 13", "reopen", "key 16 down",
-// "mouse 4", "clip 図面"; timers log "arm gather 50" only when given a log.
+// Fakes of the core's platform interfaces, shared by every native suite. Each writes
+// one transcript line per event: "port 1B 13", "reopen", "key 16 down", "mouse 4",
+// "clip 図面", "save C:\w\Vantrel.sys"; timers log "arm gather 50" only when given a
+// log. A test compares the lines taken since its last look.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <span>
@@ -12,14 +15,46 @@
 #include <utility>
 #include <vector>
 
-#include "common/transcript.h"
 #include "core/data/files.h"
+#include "core/data/macro.h"
 #include "core/device/platform.h"
 #include "core/editor/editor.h"
 #include "core/shell/resident.h"
 #include "tools/common/iconv_codec.h"
 
 namespace vantrel::testing {
+
+using namespace std::string_literals;
+
+// "1B 13 94": bytes as the device documentation writes them.
+inline std::string Hex(std::span<const std::uint8_t> bytes) {
+  std::string out;
+  for (std::uint8_t b : bytes) {
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", b);
+    out += buf;
+  }
+  return out;
+}
+
+template <typename S>
+S Repeat(const S& s, int n) {
+  S out;
+  while (n-- > 0) out += s;
+  return out;
+}
+
+// A table entry as a layout file gives it: the macro line's steps, every one counted.
+inline KeyEntry& Assign(KeyEntry& e, std::u16string_view line) {
+  e.count = static_cast<std::int16_t>(ReadMacroLine(line, e).steps);
+  return e;
+}
+
+struct Transcript {
+  std::string text;
+  void Add(const std::string& line) { text += line + "\n"; }
+  std::string Take() { return std::exchange(text, {}); }
+};
 
 // The serial control: property sets, openings and writes. A port that is not
 // "present" refuses to open; one that goes away closes itself at the next reopen.
@@ -62,6 +97,14 @@ struct FakeSerial : device::SerialControl {
   std::vector<std::uint8_t> received;
 };
 
+// The lines of opening the port on COM n (6094: odd parity, zero bytes kept).
+inline std::string OpenLines(int com, int buffer, bool is_6094 = false, bool null_discard = true) {
+  return "CommPort=" + std::to_string(com) + "\nSettings=9600," + (is_6094 ? "o" : "n") +
+         ",8,1\nInBufferSize=" + std::to_string(buffer) +
+         "\nRThreshold=1\nInputLen=0\nNullDiscard=" + (null_discard ? "1" : "0") + "\nopen COM" +
+         std::to_string(com) + "\n";
+}
+
 struct FakeInput : device::InputSink {
   explicit FakeInput(Transcript& t) : t(t) {}
   int Key(std::uint8_t vk, bool up) override {
@@ -100,43 +143,35 @@ struct FakeClipboard : device::Clipboard {
   Result result = Result::kOk;
 };
 
-inline const char* Name(device::LinkTimer id) {
-  return id == device::LinkTimer::kRefresh ? "refresh" : "gather";
-}
-inline const char* Name(shell::ShellTimer id) {
-  return id == shell::ShellTimer::kHandOver ? "handover" : "reconnect";
-}
-inline const char* Name(editor::EditorTimer id) {
-  return id == editor::EditorTimer::kWakeUp ? "wakeup" : "lamptest";
-}
-
 // Every owner's one-shot timers on one simulated clock, keyed by name.
 struct FakeTimers : device::Timers<device::LinkTimer>,
                     device::Timers<shell::ShellTimer>,
                     device::Timers<editor::EditorTimer> {
   explicit FakeTimers(Transcript* log = nullptr) : log(log) {}
-  void Arm(device::LinkTimer id, int ms) override { Set(Name(id), ms); }
-  void Disarm(device::LinkTimer id) override { Clear(Name(id)); }
-  void Arm(shell::ShellTimer id, int ms) override { Set(Name(id), ms); }
-  void Disarm(shell::ShellTimer id) override { Clear(Name(id)); }
-  void Arm(editor::EditorTimer id, int ms) override { Set(Name(id), ms); }
-  void Disarm(editor::EditorTimer id) override { Clear(Name(id)); }
+  void Arm(device::LinkTimer id, int ms) override { Set(kNames[0][int(id)], ms); }
+  void Disarm(device::LinkTimer id) override { Clear(kNames[0][int(id)]); }
+  void Arm(shell::ShellTimer id, int ms) override { Set(kNames[1][int(id)], ms); }
+  void Disarm(shell::ShellTimer id) override { Clear(kNames[1][int(id)]); }
+  void Arm(editor::EditorTimer id, int ms) override { Set(kNames[2][int(id)], ms); }
+  void Disarm(editor::EditorTimer id) override { Clear(kNames[2][int(id)]); }
+  static constexpr const char* kNames[3][2] = {
+      {"refresh", "gather"}, {"handover", "reconnect"}, {"wakeup", "lamptest"}};
 
   bool Armed(const std::string& name) const { return due.count(name) != 0; }
   // Milliseconds until the timer fires, or -1 when it is not armed.
   long In(const std::string& name) const { return Armed(name) ? due.at(name) - now : -1; }
-  // The earliest timer due by `until`, taken off as the host kills a timer that fires;
-  // the clock moves to its deadline.
-  std::optional<std::string> PopDue(long until) {
-    auto next = due.end();
-    for (auto it = due.begin(); it != due.end(); ++it) {
-      if (it->second <= until && (next == due.end() || it->second < next->second)) next = it;
+  // Lets the clock run for ms, handing each timer that falls due to fire(name),
+  // earliest first, taken off first as the host kills a timer that fires.
+  template <typename Fire>
+  void Run(long ms, Fire fire) {
+    const long until = now + ms;
+    for (auto next = Next(); next != due.end() && next->second <= until; next = Next()) {
+      const std::string name = next->first;
+      now = next->second;
+      due.erase(next);
+      fire(name);
     }
-    if (next == due.end()) return std::nullopt;
-    std::string name = next->first;
-    now = next->second;
-    due.erase(next);
-    return name;
+    now = until;
   }
 
   Transcript* log;
@@ -144,6 +179,9 @@ struct FakeTimers : device::Timers<device::LinkTimer>,
   std::map<std::string, long> due;
 
  private:
+  std::map<std::string, long>::iterator Next() {
+    return std::ranges::min_element(due, {}, [](const auto& timer) { return timer.second; });
+  }
   void Set(const std::string& name, int ms) {
     if (log) log->Add("arm " + name + " " + std::to_string(ms));
     due[name] = now + ms;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rig.h"
+#include "common/fakes.h"
 
 namespace vantrel::device {
 namespace {

@@ -5,8 +5,6 @@
 #include <deque>
 #include <sstream>
 
-#include "core/data/macro.h"
-#include "core/editor/assign.h"
 #include "editor/rig.h"
 
 namespace vantrel::editor::testing {
@@ -35,18 +33,15 @@ MouseButton Button(char c) {
 }
 
 struct Dialog {
-  explicit Dialog(int mouse = 1, std::u16string line = u"", int count = 0) : mouse_(mouse) {
-    KeyEntry& e = table.Entry(mouse, 3);
-    e.label = u"ラベル";
-    e.count = static_cast<std::int16_t>(count);
-    ReadMacroLine(line, e);
+  explicit Dialog(int mouse = 1, std::u16string_view line = u"") : mouse(mouse) {
+    Assign(table.Entry(mouse, 3), line).label = u"ラベル";
   }
   // "k65/3": key 65 down with Shift and Ctrl; "u16": key up; "tab"; "mL/4": left
   // button down with Alt; "bg", "lbl": background and label clicks; "txt", "ed2",
   // "mode", "new".
   std::string Run(const std::string& events) {
     if (!d)
-      d.emplace(AssignKeyRequest{table.Entry(mouse(), 3), 3, mouse(), capture, loaded, codec},
+      d.emplace(AssignKeyRequest{table.Entry(mouse, 3), 3, mouse, capture, loaded, codec},
                 platform);
     std::istringstream in(events);
     for (std::string e; in >> e;) {
@@ -67,8 +62,7 @@ struct Dialog {
     for (int s = 1; s <= d->StepCount(); ++s) out += Str(d->SlotAt(s).caption) + "|";
     return out;
   }
-  int mouse() const { return mouse_; }
-  int mouse_;
+  int mouse;
   AssignmentTable table;
   CaptureState capture;
   bool loaded = false;
@@ -95,7 +89,7 @@ TEST(AssignKey, CapturesKeysModifiersTabAndClicks) {
             "refuse 操作エラー 「,」キーはファイルに保存できないため使用できません\nA|"},
            {1, true, "k65/0 mL/0 mL/0 k16/1 u16 tab k66/1 u16", c2 + c2 + c2 + "B|Shift|Tab|"},
        }) {
-    Dialog r(mouse, split ? u"分割,#B" : u"", split ? 1 : 0);
+    Dialog r(mouse, split ? u"分割,#B" : u"");
     EXPECT_EQ(r.Run(events), expected) << events;
   }
 }
@@ -145,12 +139,12 @@ TEST(AssignKey, StripGeometryAndScrolling) {
 TEST(AssignKey, OpensEditsSwitchesModesAndSaves) {
   // Split for any mode word but "結合"; a text step shows five characters on yellow.
   for (auto [line, split] : {std::pair{u"結合,#A", false}, {u"分割,#A", true}, {u"  ,#A", true}}) {
-    Dialog r(1, line, 1);
+    Dialog r(1, line);
     r.Run("");
     EXPECT_EQ(r.d->Split(), split);
     EXPECT_EQ(r.d->SlotAt(60).colour, split ? SlotColour::kLightGreen : SlotColour::kButtonFace);
   }
-  Dialog r(3, u"結合,#Ctrl+A,*部品図面番号入力", 2);
+  Dialog r(3, u"結合,#Ctrl+A,*部品図面番号入力");
   EXPECT_EQ(r.Run(""), "Ctrl+A|部品図面番|");
   EXPECT_FALSE(r.d->ModeButtonShown());
   EXPECT_EQ(r.d->Caption(), u"Button 3 (マウスの中央クリック)");
@@ -174,7 +168,7 @@ TEST(AssignKey, OpensEditsSwitchesModesAndSaves) {
   EXPECT_TRUE(r.loaded);
 
   // Split with plain keys; "新規" then save writes a count of 0 and leaves the steps.
-  Dialog p(1, u"結合,#Shift,#A", 2);
+  Dialog p(1, u"結合,#Shift,#A");
   p.Run("mode");
   EXPECT_EQ(p.Run("txt"), "refuse 操作エラー [ 分割 ]モードでは漢字入力はできません\nShift|A|");
   p.d->Save(u"");

@@ -9,28 +9,26 @@ namespace {
 
 using device::LampFrame29;
 const std::string kOn9 = Hex(LampFrame29(0, 1 << 8)), kOff = Hex(LampFrame29(1, 0));
-const std::string kOff94 = "94" + Repeat(" 00", 28);
+const std::string kOff94 = "94" + Repeat(" 00"s, 28);
 
 TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
   const std::string x = "port 1B 13 1B 13", g = "1B 11 1B 13 1B 12 ",
-                    off48 = g + "20 1B 14 00 1B 11 1B 11 1B 13 1B 11" + Repeat(" 00", 11);
+                    off48 = g + "20 1B 14 00 1B 11 1B 11 1B 13 1B 11" + Repeat(" 00"s, 11);
   for (auto [model, last, shown, wake, key, page, lamp, off] :
        {std::tuple{u"X8000", 3, "0\nmouse 0", x, 9, 1, kOn9, kOff},
         {u"", 3, "0\nmouse 0", x, 9, 1, kOn9, kOff},  // made an X8000
         {u"6094", 0, "2\nmouse 0",
          "port 01\narm wakeup 50\nport 06\narm wakeup 50\nport 08\nreopen", 9, 1,
-         "94 00 80" + Repeat(" 00", 26), kOff94},
+         "94 00 80" + Repeat(" 00"s, 26), kOff94},
         // The 48G9995 stays on the last press's page; with none, "無" comes at a key.
-        {u"48G9995", 0, "1\nmouse -1", x, 9, 0, g + "29 1B 14 28 1B 11" + Repeat(" 00", 17), off48},
-        {u"48G9995", 4, "1\nmouse 3", x, 1, 4, g + "21 1B 14 2A 1B 11" + Repeat(" 00", 17),
+        {u"48G9995", 0, "1\nmouse -1", x, 9, 0, g + "29 1B 14 28 1B 11" + Repeat(" 00"s, 17),
+         off48},
+        {u"48G9995", 4, "1\nmouse 3", x, 1, 4, g + "21 1B 14 2A 1B 11" + Repeat(" 00"s, 17),
          off48}}) {
     Rig rig(model, last);
     EXPECT_EQ(rig.Start(),
-              "ports 9 2\nmodel " + std::string(shown) + "\nCommPort=3\nSettings=9600," +
-                  (*model == u'6' ? "o" : "n") +
-                  ",8,1\nInBufferSize=1024\nRThreshold=1\nInputLen=0\nNullDiscard=1\n"
-                  "open COM3\nplace -120 4000\nname 部品\nchecks 1 0\narm wakeup 50\n" +
-                  wake + "\n");
+              "ports 9 2\nmodel " + std::string(shown) + "\n" + OpenLines(3, 1024, *model == u'6') +
+                  "place -120 4000\nname 部品\nchecks 1 0\narm wakeup 50\n" + wake + "\n");
     EXPECT_EQ(rig.settings.FkModel, *model ? model : u"X8000");
     rig.e.PressKey(key);
     const std::string k = std::to_string(key) + " ";
@@ -64,7 +62,7 @@ TEST(Editor, SettingsTheLampTestAndClosing) {
   EXPECT_EQ(rig.e.Close({40000, -40000}), (WindowPosition{32767, -32768}));
   EXPECT_EQ(rig.t.Take(),
             "port " + kOff + "\nport " + Hex(LampFrame29(0, ~0u)) + "\nport 94 80" +
-                Repeat(" 00", 27) + "\nhighlight 1 1\nassign 1 4\nhighlight 1 0\nport " + kOff94 +
+                Repeat(" 00"s, 27) + "\nhighlight 1 1\nassign 1 4\nhighlight 1 0\nport " + kOff94 +
                 "\ncode 34\nport 1B 11 1B 13 1B 12 20 1B 14 22 1B 11 "
                 "1B 11 1B 13 1B 11\narm lamptest 500\ndisarm wakeup\ndisarm lamptest\nclose\n");
   EXPECT_EQ(rig.settings, (Settings{u"C:\\fk\\部品.fkl", 32767, -32768, 0, 1, 15, u"6094"}));
@@ -90,7 +88,7 @@ TEST(EditorFiles, SaveAsksForAFileNeverShownAndNewThenSaveBlanksTheShownOne) {
   rig.e.SaveLayout();
   rig.e.NewLayout();
   rig.e.SaveLayout();
-  EXPECT_EQ(rig.files.files[u"C:\\fk\\新.fkl"], Repeat("\r\n", 384));
+  EXPECT_EQ(rig.files.files[u"C:\\fk\\新.fkl"], Repeat("\r\n"s, 384));
   rig.table.Entry(1, 1).label = u"名前";  // a label alone is no data to print
   rig.e.Print();
   rig.platform.confirm = false;
@@ -118,7 +116,7 @@ TEST(EditorFiles, OpenSaveAndPrintWorkWithoutAPortAndADamagedFileIsNotOverwritte
       std::string::npos);
   rig.e.PressKey(1);
   rig.table.Entry(4, 32).body[1] = u"old";
-  rig.files.files[u"ten"] = rig.codec.Encode(FromUtf8(Repeat("k\r\n1\r\n結合,#A\r\n", 10)));
+  rig.files.files[u"ten"] = rig.codec.Encode(FromUtf8(Repeat("k\r\n1\r\n結合,#A\r\n"s, 10)));
   rig.files.files[u"C:\\fk\\bad.fkl"] = rig.codec.Encode(u"a\r\n1\r\n結合,#B\r\nb\r\n");
   rig.platform.chosen = u"ten";
   rig.e.OpenLayout();
@@ -143,7 +141,7 @@ save? C:\work\
 print?
 print?
 doc
-)" + Repeat("lines 74\npage\n", 4) +
+)" + Repeat("lines 74\npage\n"s, 4) +
                               "end\nprint?\ndoc\nlines 74\npage\nlines 74\n");
 }
 

@@ -22,9 +22,6 @@ inline std::string Str(SV s) {
 inline std::string Str(int n) {
   return std::to_string(n);
 }
-inline std::string Repeat(const std::string& s, int n) {
-  return n > 0 ? s + Repeat(s, n - 1) : "";
-}
 template <typename... A>
 void Log(Transcript& t, const char* what, const A&... a) {
   t.Add((std::string(what) + ... + (" " + Str(a))));
@@ -82,11 +79,9 @@ struct Rig {
   }
   std::string Start() { return e.Load(), Advance(200), t.Take(); }  // with the wake-up
   void Advance(long ms) {
-    const long until = timers.now + ms;
-    while (std::optional<std::string> name = timers.PopDue(until)) {
-      e.OnTimer(*name == "wakeup" ? EditorTimer::kWakeUp : EditorTimer::kLampTest);
-    }
-    timers.now = until;
+    timers.Run(ms, [this](const std::string& name) {
+      e.OnTimer(name == "wakeup" ? EditorTimer::kWakeUp : EditorTimer::kLampTest);
+    });
   }
 
   Transcript t;

@@ -6,14 +6,11 @@
 namespace vantrel::shell::testing {
 namespace {
 
-TEST(Tray, OnlyARightButtonPressOpensTheMenu) {
+TEST(Tray, OnlyARightButtonPressOpensTheMenuAndNamesKeepTheFileNameUpToTheFirstDot) {
   EXPECT_TRUE(TrayMessageOpensMenu(0x204));
   for (std::uint32_t m : {0x200u, 0x201u, 0x202u, 0x203u, 0x205u, 0x206u, 0x207u, 0x209u}) {
     EXPECT_FALSE(TrayMessageOpensMenu(m)) << m;
   }
-}
-
-TEST(Tray, LayoutNameKeepsTheFileNameUpToTheFirstDot) {
   EXPECT_EQ(editor::LayoutDisplayName(u"C:\\work\\plate.fkl"), u"plate");
   EXPECT_EQ(editor::LayoutDisplayName(u"C:\\cad.old\\plate.fkl"), u"cad");
   EXPECT_EQ(editor::LayoutDisplayName(u"D:\\fk\\部品図"), u"部品図");
@@ -21,37 +18,31 @@ TEST(Tray, LayoutNameKeepsTheFileNameUpToTheFirstDot) {
   EXPECT_EQ(RecentCaption(u"plate.old.fkl"), u"plate");
 }
 
-TEST(Tray, ARebuiltNotificationAreaGetsTheCurrentIconAgain) {
+TEST(Recent, TheFirstFiveLayoutsInListingOrderAndARebuiltTrayGetsTheCurrentIconAgain) {
   Rig rig;
   rig.Put(u"C:\\work\\b.fkl", u"");
-  rig.platform.layouts = {u"b.fkl"};
+  rig.platform.layouts = {u"b.fkl", u"a.fkl", u"c.fkl", u"d.fkl", u"e.fkl", u"f.fkl"};
   rig.r().Start();
+  EXPECT_NE(rig.t.Take().find("recent [b] [a] [c] [d] [e]\n"), std::string::npos);
   rig.r().ChooseRecent(1);
   rig.t.Take();
   rig.r().TrayRecreated();
   EXPECT_EQ(rig.t.Take(), "tray add active アイコン変更\n");
 }
 
-TEST(Recent, TheFirstFiveLayoutsInListingOrderWithoutExtensions) {
-  Rig rig;
-  rig.platform.layouts = {u"b.fkl", u"a.fkl", u"c.fkl", u"d.fkl", u"e.fkl", u"f.fkl"};
-  rig.r().Start();
-  EXPECT_NE(rig.t.Take().find("recent [b] [a] [c] [d] [e]\n"), std::string::npos);
-}
-
-TEST(Recent, ChoosingAnEntryLoadsTheFileThatWasListed) {
+TEST(Recent, ChoosingAnEntryReleasesHeldKeysAndLoadsTheFileThatWasListed) {
   Rig rig;
   rig.platform.layouts = {u"x.fkl", u"plate.old.fkl"};
   rig.PutLayout(u"C:\\work\\plate.old.fkl", u"新", u"B");
   rig.PutLayout(u"C:\\work\\plate.fkl", u"別", u"C");
-  rig.r().Start();
+  rig.StartWithLayout();
   rig.r().table().Entry(2, 5).label = u"古い";
-  rig.t.Take();
-  rig.platform.cwd = u"C:\\other";  // the editor's file dialogs may have moved it
+  rig.HoldShift();
+  rig.platform.cwd = u"D:\\";  // the editor's file dialogs may have moved it, to a root even
   rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.t.Take(), "File0=plate\ntray modify active アイコン変更\n");
+  EXPECT_EQ(rig.t.Take(), "key 16 up\nFile0=plate\n" + kIconChanged);
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.old.fkl");
-  EXPECT_EQ(rig.r().WorkingFolder(), u"C:\\other\\");
+  EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
   EXPECT_TRUE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"新");
   EXPECT_EQ(rig.r().table().Entry(2, 5).label, u"");  // cleared before the load
@@ -72,23 +63,10 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   EXPECT_FALSE(rig.r().LayoutLoaded());
   // The lamps are refreshed all the same.
   rig.Advance(500);
-  EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
+  EXPECT_EQ(rig.t.Take(), kRefresh);
   rig.r().ChooseRecent(5);
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
   EXPECT_FALSE(rig.timers.Armed("refresh"));
-}
-
-TEST(Recent, ChoosingReleasesHeldKeysFirst) {
-  Rig rig;
-  rig.PutSettings(u"FkNameT=C:\\work\\s.fkl *\r\nFileOn=1 *\r\nFkModel=X8000 *\r\n");
-  rig.Put(u"C:\\work\\s.fkl", u"\r\n1\r\n分割,#Ctrl\r\n");
-  rig.platform.layouts = {u"s.fkl"};
-  rig.r().Start();
-  rig.Receive({0x1B, 0x21});
-  rig.Receive({0x1B, 0x21});
-  rig.t.Take();
-  rig.r().ChooseRecent(1);
-  EXPECT_EQ(rig.t.Take().rfind("key 17 up\nFile0=s\n", 0), 0u);
 }
 
 TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
@@ -104,9 +82,8 @@ TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
     editor.settings.FkNameT = u"C:\\fk\\new.fkl";
   };
   rig.r().Editor();
-  EXPECT_EQ(rig.t.Take(), std::string(kX8000LampsOff) + "\nclose\neditor\nFile0=new\n" +
-                              OpenLines(4, 1024, "9600,o,8,1", false) +
-                              "tray modify active アイコン変更\n");
+  EXPECT_EQ(rig.t.Take(), kLampsOff + "close\neditor\nFile0=new\n" +
+                              OpenLines(4, 1024, true, false) + kIconChanged);
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.timers.In("handover"), 1000);
 }
@@ -117,8 +94,7 @@ TEST(Editor, WithNoLayoutLoadedShowsTheIdleIconAndLeavesTheLampsUntilAKey) {
   rig.Advance(500);
   rig.t.Take();
   rig.r().Editor();
-  EXPECT_EQ(rig.t.Take(), std::string(kX8000LampsOff) + "\nclose\neditor\n" + OpenLines(1, 1024) +
-                              "tray modify idle アイコン変更\n");
+  EXPECT_EQ(rig.t.Take(), kLampsOff + "close\neditor\n" + OpenLines(1, 1024) + kIdleChanged);
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   EXPECT_FALSE(rig.timers.Armed("handover"));
 }
@@ -131,7 +107,7 @@ TEST(Editor, WhileHandedOverTheLampsAreLeftAlone) {
   rig.Advance(1000);
   rig.t.Take();
   rig.r().Editor();
-  EXPECT_EQ(rig.t.Take(), "editor\n" + OpenLines(1, 1024) + "tray modify idle アイコン変更\n");
+  EXPECT_EQ(rig.t.Take(), "editor\n" + OpenLines(1, 1024) + kIdleChanged);
   EXPECT_TRUE(rig.r().WantsPort());
 }
 

@@ -1,46 +1,20 @@
-// A Resident wired to fakes that write what it does into one transcript, one event
-// per line: "tray add idle Quillbox", "CommPort=1", "open COM1", "port 06 1B ...",
-// "close", "key 65 down", "balloon ...", "save C:\w\Vantrel.sys", "quit".
+// A Resident wired to the shared fakes, everything it does in one transcript:
+// "tray add idle Quillbox", "CommPort=1", "open COM1", "port 06 1B ...", "close",
+// "key 65 down", "balloon ...", "save C:\work\Vantrel.sys", "quit".
 // Timers run on a simulated clock: Advance(ms) fires what falls due, in order.
 #pragma once
 
 #include <array>
-#include <cstdint>
-#include <cstdio>
 #include <functional>
-#include <map>
 #include <optional>
-#include <span>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "common/fakes.h"
-#include "core/data/files.h"
 #include "core/device/frames.h"
-#include "core/device/platform.h"
-#include "core/shell/resident.h"
-#include "tools/common/iconv_codec.h"
 
 namespace vantrel::shell::testing {
 
-using vantrel::testing::Hex;
-using vantrel::testing::Transcript;
-
+using namespace vantrel::testing;
 using editor::EditorSession;
-using vantrel::testing::FakeClipboard;
-using vantrel::testing::FakeFiles;
-using vantrel::testing::FakeInput;
-using vantrel::testing::FakeMouse;
-using vantrel::testing::FakeSerial;
-using vantrel::testing::FakeTimers;
-
-inline const char* Name(TrayIcon icon) {
-  return icon == TrayIcon::kIdle ? "idle" : "active";
-}
-inline const char* Name(TrayMode mode) {
-  return mode == TrayMode::kAdd ? "add" : mode == TrayMode::kModify ? "modify" : "delete";
-}
 
 struct FakePlatform : ShellPlatform {
   explicit FakePlatform(Transcript& t) : t(t) {}
@@ -56,7 +30,9 @@ struct FakePlatform : ShellPlatform {
     if (pump) pump();
   }
   void SetTray(TrayIcon icon, std::u16string_view tip, TrayMode mode) override {
-    t.Add(std::string("tray ") + Name(mode) + " " + Name(icon) + " " + ToUtf8(tip));
+    const char* modes[] = {"add", "modify", "delete"};
+    t.Add("tray "s + modes[static_cast<int>(mode)] +
+          (icon == TrayIcon::kIdle ? " idle " : " active ") + ToUtf8(tip));
   }
   void Balloon(std::u16string_view title_text, std::u16string_view text) override {
     t.Add("balloon " + ToUtf8(title_text) + ": " + ToUtf8(text));
@@ -106,26 +82,31 @@ struct Rig {
     Put(path, std::u16string(label) + u"\r\n1\r\n結合,#" + std::u16string(key) + u"\r\n");
   }
 
-  // Started with layout C:\work\a.fkl (key 1 plays "A") loaded at start-up, the
-  // settings lines added, the start-up refresh done and the transcript taken.
-  void StartWithLayout(std::u16string_view settings = u"") {
+  // Started with layout C:\work\a.fkl (key 1 plays "A") loaded at start-up and the
+  // settings lines added; the first data consumed unless the test sends its own,
+  // the start-up refresh done and the transcript taken.
+  void StartWithLayout(std::u16string_view settings = u"", bool first_data = true) {
     PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n" + std::u16string(settings));
     PutLayout(u"C:\\work\\a.fkl", u"", u"A");
     r().Start();
+    if (first_data) Receive({0x1B, 0x21});
     Advance(500);
     t.Take();
   }
+  // Key 2 holds Shift in split mode, and is pressed.
+  void HoldShift() {
+    Assign(r().table().Entry(1, 2), u"分割,#Shift");
+    Receive({0x1B, 0x22});
+    t.Take();
+  }
 
-  // Lets the simulated clock run, firing the timers that fall due, earliest first.
   void Advance(long ms) {
-    const long until = timers.now + ms;
-    while (std::optional<std::string> name = timers.PopDue(until)) {
-      if (*name == "handover") r().OnTimer(ShellTimer::kHandOver);
-      if (*name == "reconnect") r().OnTimer(ShellTimer::kReconnect);
-      if (*name == "refresh") r().OnTimer(device::LinkTimer::kRefresh);
-      if (*name == "gather") r().OnTimer(device::LinkTimer::kGather);
-    }
-    timers.now = until;
+    timers.Run(ms, [this](const std::string& name) {
+      if (name == "handover") r().OnTimer(ShellTimer::kHandOver);
+      if (name == "reconnect") r().OnTimer(ShellTimer::kReconnect);
+      if (name == "refresh") r().OnTimer(device::LinkTimer::kRefresh);
+      if (name == "gather") r().OnTimer(device::LinkTimer::kGather);
+    });
   }
 
   // Bytes arriving from the device, with the receive event that follows.
@@ -140,7 +121,7 @@ struct Rig {
   FakeInput input{t};
   FakeMouse mouse;
   FakeClipboard clipboard{t};
-  vantrel::testing::FakeForeground foreground;
+  FakeForeground foreground;
   FakeTimers timers;
   FakeFiles files{t};
   FakePlatform platform{t};
@@ -148,20 +129,14 @@ struct Rig {
   std::optional<Resident> resident;
 };
 
-// The frames the shell's transcripts check; their bytes are the device tests' golden
-// table.
-inline const std::string kStartupFrame = "port " + Hex(device::StartupSequence().bytes);
-inline const std::string kX8000LampsOff =
-    "port " + Hex(device::LampsOff(device::Model::kX8000).bytes);
-inline const std::string kX8000Refresh =
-    "port " + Hex(device::Refresh(device::Model::kX8000).bytes) + "\nreopen";
-// Opening the port for an X8000 (or a model not yet known) on COM n.
-inline std::string OpenLines(int com, int buffer, const char* settings = "9600,n,8,1",
-                             bool null_discard = true) {
-  return "CommPort=" + std::to_string(com) + "\nSettings=" + settings +
-         "\nInBufferSize=" + std::to_string(buffer) +
-         "\nRThreshold=1\nInputLen=0\nNullDiscard=" + (null_discard ? "1" : "0") + "\nopen COM" +
-         std::to_string(com) + "\n";
-}
+// The frames the shell's transcripts check, from the device tests' golden table.
+inline const std::string kStartupFrame = "port " + Hex(device::StartupSequence().bytes) + "\n";
+inline const std::string kLampsOff =
+    "port " + Hex(device::LampsOff(device::Model::kX8000).bytes) + "\n";
+inline const std::string kRefresh =
+    "port " + Hex(device::Refresh(device::Model::kX8000).bytes) + "\nreopen\n";
+inline const std::string kKeyA = "key 65 down\nkey 65 up\n";
+inline const std::string kIconChanged = "tray modify active アイコン変更\n";
+inline const std::string kIdleChanged = "tray modify idle アイコン変更\n";
 
 }  // namespace vantrel::shell::testing

@@ -9,38 +9,26 @@ namespace {
 TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
   Rig rig;
   rig.r().Start();
-  EXPECT_EQ(rig.t.Take(),
-            "File0=\n"
-            "tray add idle Quillbox\n" +
-                OpenLines(1, 2048) +
-                "list C:\\work\\\n"
-                "recent [] [] [] [] []\n" +
-                kStartupFrame + "\n");
+  EXPECT_EQ(rig.t.Take(), "File0=\ntray add idle Quillbox\n" + OpenLines(1, 2048) +
+                              "list C:\\work\\\nrecent [] [] [] [] []\n" + kStartupFrame);
   EXPECT_FALSE(rig.timers.Armed("handover"));
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   rig.Advance(499);
   EXPECT_EQ(rig.t.Take(), "");
-  rig.Advance(1);
-  EXPECT_EQ(rig.t.Take(), std::string(kX8000Refresh) + "\n");
-  rig.Advance(10000);
-  EXPECT_EQ(rig.t.Take(), "");
+  rig.Advance(10001);
+  EXPECT_EQ(rig.t.Take(), kRefresh);
   EXPECT_TRUE(rig.r().WantsPort());
   EXPECT_FALSE(rig.r().LayoutLoaded());
 }
 
 TEST(Startup, LineSettingsFollowTheModel) {
-  struct Case {
-    const char16_t* model;
-    const char* settings;
-    bool null_discard;
-  };
-  for (const Case& c : {Case{u"6094", "9600,o,8,1", false}, Case{u"48G9995", "9600,n,8,1", true},
-                        Case{u"X8000", "9600,n,8,1", true}, Case{u"", "9600,n,8,1", true}}) {
+  for (auto [model, is_6094] :
+       {std::pair{u"6094", true}, {u"48G9995", false}, {u"X8000", false}, {u"", false}}) {
     Rig rig;
-    rig.PutSettings(u"ComS=3 *\r\nFkModel=" + std::u16string(c.model) + u" *\r\n");
+    rig.PutSettings(u"ComS=3 *\r\nFkModel=" + std::u16string(model) + u" *\r\n");
     rig.r().Start();
-    EXPECT_NE(rig.t.Take().find(OpenLines(3, 2048, c.settings, c.null_discard)), std::string::npos)
-        << ToUtf8(c.model);
+    EXPECT_NE(rig.t.Take().find(OpenLines(3, 2048, is_6094, !is_6094)), std::string::npos)
+        << ToUtf8(model);
   }
 }
 
@@ -49,6 +37,7 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   rig.PutSettings(u"FkNameT=D:\\fk\\plate.fkl *\r\nFileOn=2 *\r\nTimer1On=2 *\r\n");
   rig.PutLayout(u"D:\\fk\\plate.fkl", u"部品", u"A");
   rig.r().Start();
+  rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
   const std::string t = rig.t.Take();
   EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
   EXPECT_TRUE(rig.r().LayoutLoaded());
@@ -70,22 +59,9 @@ TEST(Startup, AMissingStartupLayoutStartsIdleAndKeepsItsPathForTheNextRun) {
   EXPECT_EQ(rig.r().settings().FkNameT, u"D:\\fk\\gone.fkl");
 }
 
-TEST(Startup, KeysPlayAfterTheFirstDataIsConsumed) {
-  Rig rig;
-  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nFkModel=X8000 *\r\n");
-  rig.PutLayout(u"C:\\work\\a.fkl", u"", u"A");
-  rig.r().Start();
-  rig.t.Take();
-  rig.Receive({0x1B, 0x21});
-  EXPECT_EQ(rig.t.Take(), "");
-  rig.Receive({0x1B, 0x21});
-  EXPECT_EQ(rig.t.Take(), "key 65 down\nkey 65 up\n");
-}
-
 TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
   Rig rig;
-  rig.StartWithLayout(u"FkModel=X8000 *\r\n");
-  rig.Receive({0x1B, 0x21});
+  rig.StartWithLayout();
   rig.foreground.front = {7, u"cmd", true};
   rig.Receive({0x1B, 0x21});
   EXPECT_EQ(rig.t.Take(),
@@ -114,24 +90,17 @@ TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
   EXPECT_TRUE(rig.timers.due.empty());
 }
 
-TEST(Shutdown, WritesSettingsThenPutsTheLampsOutClosesAndRemovesTheIcon) {
+// A close from outside: no exit command ran ReleaseHeldKeys first.
+TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemovesTheIcon) {
   Rig rig;
-  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nComS=3 *\r\nFkModel=X8000 *\r\n");
-  rig.PutLayout(u"C:\\work\\a.fkl", u"", u"A");
-  rig.r().Start();
+  rig.StartWithLayout(u"ComS=3 *\r\nFkModel=X8000 *\r\n");
   rig.r().settings().Form2Top = -120;
-  rig.t.Take();
+  rig.HoldShift();
   rig.r().Shutdown();
-  EXPECT_EQ(rig.t.Take(), std::string("save C:\\work\\Vantrel.sys\n") + kX8000LampsOff +
-                              "\nclose\ntray delete active Quillbox\nquit\n");
-  Settings expected;
-  expected.FkNameT = u"C:\\work\\a.fkl";
-  expected.FileOn = 1;
-  expected.ComS = 3;
-  expected.FkModel = u"X8000";
-  expected.Form2Top = -120;
+  EXPECT_EQ(rig.t.Take(), "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff +
+                              "close\ntray delete active Quillbox\nquit\n");
   const std::string written = rig.files.files.at(u"C:\\work\\Vantrel.sys");
-  EXPECT_EQ(written, WriteSettings(expected, rig.codec));
+  EXPECT_EQ(written, WriteSettings({u"C:\\work\\a.fkl", -120, 0, 1, 0, 3, u"X8000"}, rig.codec));
   EXPECT_NE(written.find("ComS=3                     * "), std::string::npos);
   // Runs once, whatever else asks for it afterwards.
   rig.r().Shutdown();
@@ -140,18 +109,6 @@ TEST(Shutdown, WritesSettingsThenPutsTheLampsOutClosesAndRemovesTheIcon) {
   rig.Receive({0x1B, 0x21});
   EXPECT_EQ(rig.t.Take(), "");
   EXPECT_TRUE(rig.timers.due.empty());
-}
-
-TEST(Shutdown, ReleasesKeysThatSplitModeHolds) {
-  Rig rig;
-  rig.PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\nFkModel=X8000 *\r\n");
-  rig.Put(u"C:\\work\\a.fkl", u"\r\n1\r\n分割,#Shift\r\n");
-  rig.r().Start();
-  rig.Receive({0x1B, 0x21});
-  rig.Receive({0x1B, 0x21});
-  EXPECT_NE(rig.t.Take().find("key 16 down\n"), std::string::npos);
-  rig.r().Shutdown();  // a close from outside: no exit command ran ReleaseHeldKeys first
-  EXPECT_EQ(rig.t.Take().rfind("key 16 up\nsave ", 0), 0u);
 }
 
 TEST(Shutdown, WhileHandedOverLeavesTheClosedPortAlone) {
@@ -172,17 +129,10 @@ TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
   rig.r().Start();
   rig.t.Take();
   rig.r().Shutdown();
-  EXPECT_EQ(rig.t.Take(), std::string("save failed C:\\work\\Vantrel.sys\n") + kX8000LampsOff +
-                              "\nclose\ntray delete idle Quillbox\n"
+  EXPECT_EQ(rig.t.Take(), "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
+                              "close\ntray delete idle Quillbox\n"
                               "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
                               "quit\n");
-}
-
-TEST(Startup, WorkDirAtADriveRootHasOneSeparator) {
-  Rig rig;
-  rig.platform.cwd = u"D:\\";
-  rig.r().Start();
-  EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
 }
 
 }  // namespace
