@@ -1,3 +1,4 @@
+// The assignment table, the macro line and the layout file.
 #include "core/data/layout.h"
 
 #include <gtest/gtest.h>
@@ -5,17 +6,92 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <tuple>
 
-#include "core/data/macro.h"
-#include "tools/common/iconv_codec.h"
+#include "common/fakes.h"
 #include "tools/common/posix_files.h"
 
 namespace vantrel {
 namespace {
 
+using vantrel::testing::Assign;
 const IconvCodec codec;
+
+TEST(AssignmentTable, ClearEmptiesEveryStepHoweverWrittenOrLookedAtAndKeepsTheModes) {
+  AssignmentTable t, expected;
+  expected.Entry(1, 1).mode = u"分割";
+  for (int round = 0; round < 2; ++round) {
+    t.Entry(4, 32).body[60] = u"stale";
+    t.Entry(1, 1) = {u"label", 3, u"分割", {u"#"}, {u"", u"A", u"B"}};
+    t.Entry(2, 5).marker.fill(u"*");
+    t.Clear();
+    EXPECT_TRUE(t.Entry(2, 1).body[60].empty() && t == expected) << "round " << round;
+  }
+}
+
+// The mode, then "|" marker body for steps 1 to last.
+std::u16string Dump(const KeyEntry& e, int last) {
+  std::u16string out = e.mode;
+  for (int s = 1; s <= last; ++s) out += u"|" + e.marker[s] + e.body[s];
+  return out;
+}
+
+// "結合" and n text steps "*A", "*B", ... (step 60 is "*|").
+std::u16string Steps(int n) {
+  std::u16string line = u"結合";
+  for (int s = 1; s <= n; ++s) line += {u',', u'*', static_cast<char16_t>(u'@' + s)};
+  return line;
+}
+
+TEST(MacroLineReader, SplitsByCharacterPositionAndCommasLeavingTheRestAlone) {
+  // The line, the steps read and the entry from its mode to one step past the last
+  // read; every step held "oold" before.
+  const std::tuple<std::u16string_view, int, std::u16string_view> cases[] = {
+      {u"結合,#Shift+Ctrl+A,#Enter,*図面番号", 3, u"結合|#Shift+Ctrl+A|#Enter|*図面番号|oold"},
+      {u"分割,#Shift", 1, u"分割|#Shift|oold"},
+      {u"結合X#A", 1, u"結合|#A|oold"},  // character 3 is skipped unchecked, even a comma
+      {u",,,*x", 1, u",,|*x|oold"},
+      {u"結合,*a,b", 2, u"結合|*a|b|oold"},  // the character after a comma is a marker
+      {u"結合,,A,,B", 2, u"結合|,A|,B|oold"},
+      {u"", 0, u"MM|oold"},
+      {u"結", 1, u"結||oold"},  // step 1 exists as soon as the line does
+      {u"結合,", 1, u"結合||oold"},
+      {u"結合,#", 1, u"結合|#|oold"},
+      {u"結合,#A,", 2, u"結合|#A||oold"}};
+  for (const auto& [line, steps, dump] : cases) {
+    KeyEntry e;
+    e.mode = u"MM";
+    e.marker.fill(u"o");
+    e.body.fill(u"old");
+    const MacroReadResult r = ReadMacroLine(line, e);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.steps, steps) << ToUtf8(line);
+    EXPECT_EQ(Dump(e, steps + 1), dump);
+  }
+}
+
+TEST(MacroLineReader, HoldsSixtyStepsAndRefusesMore) {
+  for (const std::u16string& line : {Steps(60), Steps(61), Steps(60) + u","}) {
+    KeyEntry e;
+    const MacroReadResult r = ReadMacroLine(line, e);
+    EXPECT_EQ(r.ok, line == Steps(60));
+    EXPECT_EQ(r.steps, 60);
+    EXPECT_EQ(e.marker[60] + e.body[60], u"*|");
+  }
+}
+
+TEST(MacroLineWriter, WritesStepsUpToTheCountStoppingAtTheFirstEmptyBody) {
+  KeyEntry e;
+  ASSERT_TRUE(ReadMacroLine(u"結合,#A,*図,#,#D", e).ok);
+  const std::pair<int, std::u16string_view> cases[] = {
+      {2, u"結合,#A,*図"}, {1, u"結合,#A"}, {5, u"結合,#A,*図"}, {0, u"結合"}, {-3, u"結合"}};
+  for (const auto& [count, line] : cases) {
+    e.count = static_cast<std::int16_t>(count);
+    EXPECT_EQ(WriteMacroLine(e), line) << count;
+  }
+  ASSERT_TRUE(ReadMacroLine(Steps(60), e).ok);
+  e.count = 32767;
+  EXPECT_EQ(WriteMacroLine(e), Steps(60));
+}
 
 // Every entry that differs from a fresh one, as "m.k label/count/mode,marker body,...;"
 // up to its last step holding anything.
@@ -36,27 +112,19 @@ std::u16string Dump(const AssignmentTable& t) {
   return out;
 }
 
-void Set(AssignmentTable& t, int m, int k, std::u16string_view label, int count,
-         std::u16string_view line) {
-  KeyEntry& e = t.Entry(m, k) = KeyEntry{};
-  e.label = label;
-  e.count = static_cast<std::int16_t>(count);
-  ReadMacroLine(line, e);
-}
-
 AssignmentTable Sample() {
   AssignmentTable t;
-  Set(t, 1, 1, u"部品図", 3, u"結合,#Ctrl+S,#Enter,*図面");
-  Set(t, 1, 32, u"Shift", 1, u"分割,#Shift");
-  Set(t, 2, 7, u"", 2, u"結合,#Ctrl+ﾃﾝｷｰ＋,*寸法 線");
-  Set(t, 4, 32, u"label, with comma", 1, u"結合,#F24");
+  Assign(t.Entry(1, 1), u"結合,#Ctrl+S,#Enter,*図面").label = u"部品図";
+  Assign(t.Entry(1, 32), u"分割,#Shift").label = u"Shift";
+  Assign(t.Entry(2, 7), u"結合,#Ctrl+ﾃﾝｷｰ＋,*寸法 線");
+  Assign(t.Entry(4, 32), u"結合,#F24").label = u"label, with comma";
   return t;
 }
 
 TEST(Layout, WritesEveryRecordInPlaceAndReadsItBack) {
   AssignmentTable t = Sample();
-  Set(t, 3, 1, u"名前だけ", 2, u"結合,#,#A");  // no step 1 body: three empty lines
-  Set(t, 3, 2, u"k", 3, u"結合,#A,#,#C");      // the count stays when the steps stop early
+  Assign(t.Entry(3, 1), u"結合,#,#A").label = u"名前だけ";  // no step 1 body: three empty lines
+  Assign(t.Entry(3, 2), u"結合,#A,#,#C").label = u"k";      // the count stays when steps stop early
   // Stray indices share the unused entry 0.0, which is never written.
   for (auto [m, k] : {std::pair{5, 1}, {1, 33}, {0, 0}, {-1, 1}}) t.Entry(m, k).label = u"stray";
   const auto blank = [](int records) {
