@@ -16,13 +16,20 @@ struct Rig : LinkEvents {
   // Playing: past the first data (consumed without a key), with an empty transcript.
   explicit Rig(std::u16string model, bool playing = true) : fk_model(std::move(model)) {
     if (playing) Receive({0x20});
-    t.Take();
   }
   void ModelDetected(std::u16string_view m) override { fk_model = m; }
   void InputRefused(const ForegroundWindow& w, Refusal why) override {
     t.Add((why == Refusal::kBlocked ? "blocked " : "cut short ") + ToUtf8(w.title));
   }
-  void Receive(std::vector<std::uint8_t> bytes) { link.OnReceive(bytes); }
+  // Bytes of one receive event, and what the link did since the last look.
+  std::string Receive(std::vector<std::uint8_t> bytes) {
+    link.OnReceive(bytes);
+    return t.Take();
+  }
+  std::string Gather() {
+    link.OnTimer(LinkTimer::kGather);
+    return t.Take();
+  }
   KeyEntry& Set(int mouse, int key, std::u16string_view line) {
     return Assign(table.Entry(mouse, key), line);
   }
@@ -81,12 +88,10 @@ TEST(DeviceLink, PerModelStartupFirstDataJoinedAndSplitKeysAndLampsOff) {
     r.Set(1, 2, u"結合,#Shift+Ctrl+A,#Shift+LeftClick,#Ctrl+ﾃﾝｷｰ＋");
     r.Receive({});
     EXPECT_FALSE(r.link.FirstDataSeen());
-    r.Receive(key2);
+    EXPECT_EQ(r.Receive(key2), "");
     EXPECT_TRUE(r.link.FirstDataSeen());
-    EXPECT_EQ(r.t.Take(), "");
     EXPECT_EQ(r.fk_model, name);
-    r.Receive(key2);
-    EXPECT_EQ(r.t.Take(),
+    EXPECT_EQ(r.Receive(key2),
               "key 16 down\nkey 17 down\nkey 65 down\nkey 65 up\nkey 17 up\nkey 16 up\n"
               "key 16 down\nmouse 2\nmouse 4\nkey 16 up\nkey 17 down\nkey 107 down\n"
               "key 107 up\nkey 17 up\n");
@@ -98,14 +103,11 @@ TEST(DeviceLink, PerModelStartupFirstDataJoinedAndSplitKeysAndLampsOff) {
     r.Set(1, 2, u"分割,#Shift,#LeftClick");
     const std::string hold =
         "key 16 down\n" + Sent(HoldLamp(model, 2)) + "mouse 2\n" + Sent(HoldLamp(model, 2));
-    r.Receive(key2);
-    EXPECT_EQ(r.t.Take(), hold);
+    EXPECT_EQ(r.Receive(key2), hold);
     EXPECT_EQ(std::pair(r.link.Holding(), r.link.HeldCount()), std::pair(true, 2));
-    r.Receive(key2);
-    EXPECT_EQ(r.t.Take(), Sent(ReleaseReset(model)) + "mouse 4\nkey 16 up\n");
+    EXPECT_EQ(r.Receive(key2), Sent(ReleaseReset(model)) + "mouse 4\nkey 16 up\n");
     EXPECT_FALSE(r.link.Holding());
-    r.Receive(key2);
-    EXPECT_EQ(r.t.Take(), hold);
+    EXPECT_EQ(r.Receive(key2), hold);
   }
 }
 
@@ -114,24 +116,19 @@ TEST(DeviceLinkPlayback, AnotherKeyWhileHeldReleasesFirstThenPlays) {
   r.Set(1, 2, u"分割,#Ctrl+Alt");
   r.Set(1, 3, u"分割,#Shift");
   r.Receive({0x1B, 0x22});
-  r.t.Take();
-  r.Receive({0x1B, 0x23});
-  EXPECT_EQ(r.t.Take(), X8000Reset() + "key 18 up\nkey 17 up\nkey 16 down\n" +
-                            Sent(HoldLamp(Model::kX8000, 3)));
+  EXPECT_EQ(r.Receive({0x1B, 0x23}), X8000Reset() + "key 18 up\nkey 17 up\nkey 16 down\n" +
+                                         Sent(HoldLamp(Model::kX8000, 3)));
   // ReleaseHeldKeys lets go without a frame, and the next press has nothing left to reset.
   r.link.ReleaseHeldKeys();
   r.link.ReleaseHeldKeys();
   EXPECT_EQ(r.t.Take(), "key 16 up\n");
   r.Set(1, 4, u"結合,#A");
-  r.Receive({0x1B, 0x24});
-  EXPECT_EQ(r.t.Take(), Tap(65));
+  EXPECT_EQ(r.Receive({0x1B, 0x24}), Tap(65));
   // A split step of nothing but unknown names holds nothing, yet still marks the key.
   r.Set(1, 2, u"分割,#Bogus");
-  r.Receive({0x1B, 0x22});
-  EXPECT_EQ(r.t.Take(), Sent(HoldLamp(Model::kX8000, 2)));
+  EXPECT_EQ(r.Receive({0x1B, 0x22}), Sent(HoldLamp(Model::kX8000, 2)));
   EXPECT_EQ(r.link.HeldCount(), 0);
-  r.Receive({0x1B, 0x22});
-  EXPECT_EQ(r.t.Take(), X8000Reset());
+  EXPECT_EQ(r.Receive({0x1B, 0x22}), X8000Reset());
 }
 
 TEST(DeviceLinkPlayback, MouseButtonHeldChoosesThePageAndIsLetGoFirst) {
@@ -147,24 +144,21 @@ TEST(DeviceLinkPlayback, MouseButtonHeldChoosesThePageAndIsLetGoFirst) {
                {false, false, false, Tap(65), 1}};
   for (const auto& c : cases) {
     std::tie(r.mouse.left, r.mouse.middle, r.mouse.right) = std::tie(c.left, c.middle, c.right);
-    r.Receive({0x1B, 0x21});
-    EXPECT_EQ(r.t.Take(), c.out);
+    EXPECT_EQ(r.Receive({0x1B, 0x21}), c.out);
     EXPECT_EQ(r.link.MouseState(), c.page);
   }
   // An empty page plays nothing; page 1 does not stand in for it.
   r.table.Entry(4, 1).count = 0;
   r.mouse.right = true;
-  r.Receive({0x1B, 0x21});
-  EXPECT_EQ(r.t.Take(), "mouse 16\n" + Tap(27));
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), "mouse 16\n" + Tap(27));
 }
 
 TEST(DeviceLinkPlayback, TextStepsPasteInEveryCaseAndReportInTheStatusLabel) {
   Rig r(u"6094");
   // Step 3 is counted but absent: an empty marker is a text step with empty text.
   r.Set(1, 1, u"分割,*図面番号,*").count = 3;
-  r.Receive({0x00});
   const std::string paste = "mouse 8\nmouse 16\n" + Tap(80);
-  EXPECT_EQ(r.t.Take(), "clip 図面番号\n" + paste + "clip \n" + paste + "clip \n" + paste);
+  EXPECT_EQ(r.Receive({0x00}), "clip 図面番号\n" + paste + "clip \n" + paste + "clip \n" + paste);
   EXPECT_EQ(r.link.StatusLabel(), u"");
   EXPECT_FALSE(r.link.Holding());  // split mode concerns key steps only
 
@@ -178,8 +172,7 @@ TEST(DeviceLinkPlayback, TextStepsPasteInEveryCaseAndReportInTheStatusLabel) {
   r.Set(1, 1, u"結合,*図面");
   for (const auto& [result, label] : failures) {
     r.clipboard.result = result;
-    r.Receive({0x00});
-    EXPECT_EQ(r.t.Take(), "clip 図面\n" + paste);
+    EXPECT_EQ(r.Receive({0x00}), "clip 図面\n" + paste);
     EXPECT_EQ(r.link.StatusLabel(), label);
   }
 }
@@ -214,11 +207,9 @@ TEST(DeviceLinkPlayback, RefusedInput) {
     r.foreground.front = {};
     r.input.accept = -1;
     if (c.alt_held) r.Receive({0x1B, 0x24});
-    r.t.Take();
     r.foreground.front = {c.window, u"w" + std::u16string(1, c.window), c.blocked};
     r.input.accept = c.accept;
-    r.Receive({0x1B, static_cast<std::uint8_t>(0x20 + c.key)});
-    EXPECT_EQ(r.t.Take(), c.out);
+    EXPECT_EQ(r.Receive({0x1B, static_cast<std::uint8_t>(0x20 + c.key)}), c.out);
   }
 }
 
@@ -226,29 +217,25 @@ TEST(DeviceLinkPlayback, UnknownTokensSendNothingAndCountsAreBounded) {
   Rig r(u"X8000");
   // Nothing of an earlier token is repeated for a name the tables lack.
   r.Set(1, 1, u"結合,#Shift+Foo+A,#,#+,#A+,#shift,#Ctrl++B");
-  r.Receive({0x1B, 0x21});
-  EXPECT_EQ(r.t.Take(), "key 16 down\n" + Tap(65) + "key 16 up\n" + Tap(65) + "key 17 down\n" +
-                            Tap(66) + "key 17 up\n");
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), "key 16 down\n" + Tap(65) + "key 16 up\n" + Tap(65) +
+                                         "key 17 down\n" + Tap(66) + "key 17 up\n");
   // Counts above 60 play the 60 steps the table holds; negative counts play nothing.
   KeyEntry& e = r.Set(1, 1, u"結合" + Repeat(u",#A"s, 60));
   e.count = 32767;
-  r.Receive({0x1B, 0x21});
-  EXPECT_EQ(r.t.Take(), Repeat(Tap(65), 60));
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), Repeat(Tap(65), 60));
   e.count = -1;
-  r.Receive({0x1B, 0x21});
-  EXPECT_EQ(r.t.Take(), "");
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), "");
 
   // A step presses at most 50 tokens. "1" is 49; 51 tokens, the last "2" beyond the limit.
   r.Set(1, 2, u"結合,#" + Repeat(u"1+"s, 50) + u"2");
-  r.Receive({0x1B, 0x22});
-  EXPECT_EQ(r.t.Take(), Repeat("key 49 down\n"s, 50) + Repeat("key 49 up\n"s, 50));
+  EXPECT_EQ(r.Receive({0x1B, 0x22}), Repeat("key 49 down\n"s, 50) + Repeat("key 49 up\n"s, 50));
 
   // The held list keeps 60; what does not fit is let go at once, so nothing stays down.
   r.Set(1, 3, u"分割,#" + Repeat(u"1+"s, 49) + u"1,#" + Repeat(u"3+"s, 49) + u"3");
-  r.Receive({0x1B, 0x23});
   const std::string hold3 = Sent(HoldLamp(Model::kX8000, 3));
-  EXPECT_EQ(r.t.Take(), Repeat("key 49 down\n"s, 50) + hold3 + Repeat("key 51 down\n"s, 50) +
-                            Repeat("key 51 up\n"s, 40) + hold3);
+  EXPECT_EQ(r.Receive({0x1B, 0x23}), Repeat("key 49 down\n"s, 50) + hold3 +
+                                         Repeat("key 51 down\n"s, 50) + Repeat("key 51 up\n"s, 40) +
+                                         hold3);
   EXPECT_EQ(r.link.HeldCount(), 60);
   r.link.ReleaseHeldKeys();
   EXPECT_EQ(r.t.Take(), Repeat("key 51 up\n"s, 10) + Repeat("key 49 up\n"s, 50));
@@ -279,25 +266,19 @@ TEST(DeviceLinkReceive, FirstDataNamesAnUnknownModel) {
 TEST(DeviceLinkReceive, FirstDataGathersOverReadsFiftyMillisecondsApart) {
   Rig r(u"", false);
   r.Set(1, 1, u"結合,#A");
-  r.Receive({'0', '1', '2', '3', '4'});
-  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+  EXPECT_EQ(r.Receive({'0', '1', '2', '3', '4'}), "arm gather 50\n");
   EXPECT_TRUE(r.link.Receiving());
   EXPECT_FALSE(r.link.FirstDataSeen());
   // More data, a key code among it, joins the first data; the next read sees it all.
-  r.Receive({'5', '6', '7', '8', '9', '~', 0x1B, 0x21});
-  EXPECT_EQ(r.t.Take(), "");
-  r.link.OnTimer(LinkTimer::kGather);
-  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+  EXPECT_EQ(r.Receive({'5', '6', '7', '8', '9', '~', 0x1B, 0x21}), "");
+  EXPECT_EQ(r.Gather(), "arm gather 50\n");
   r.Receive(std::vector<std::uint8_t>(18, '0'));
-  r.link.OnTimer(LinkTimer::kGather);  // 31 characters: still reading
-  EXPECT_EQ(r.t.Take(), "arm gather 50\n");
+  EXPECT_EQ(r.Gather(), "arm gather 50\n");  // 31 characters: still reading
   r.Receive({'8'});
-  r.link.OnTimer(LinkTimer::kGather);  // 32: done
-  EXPECT_EQ(r.t.Take(), "");
+  EXPECT_EQ(r.Gather(), "");  // 32: done
   EXPECT_FALSE(r.link.Receiving());
   EXPECT_EQ(r.fk_model, u"48G9995");
-  r.Receive({0x1B, 0x21});
-  EXPECT_EQ(r.t.Take(), Tap(65));
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), Tap(65));
 
   // 99 reads at most: the first, then 98 after a wait each.
   Rig slow(u"X8000", false);
@@ -309,10 +290,9 @@ TEST(DeviceLinkReceive, FirstDataGathersOverReadsFiftyMillisecondsApart) {
 
   // Closing the port ends the gathering: the data is consumed as it stands.
   Rig closed(u"", false);
-  closed.Receive({'A', 'B', 'C'});
+  EXPECT_EQ(closed.Receive({'A', 'B', 'C'}), "arm gather 50\n");
   closed.link.ResetReceive();
-  closed.link.OnTimer(LinkTimer::kGather);  // a stale expiry changes nothing
-  EXPECT_EQ(closed.t.Take(), "arm gather 50\ndisarm gather\n");
+  EXPECT_EQ(closed.Gather(), "disarm gather\n");  // a stale expiry changes nothing
   EXPECT_EQ(std::tuple(closed.link.Receiving(), closed.link.FirstDataSeen(), closed.fk_model),
             std::tuple(false, true, u"X8000"s));
 }
@@ -322,37 +302,31 @@ TEST(DeviceLinkReceive, KeyCodesAreAStream) {
   for (int k = 1; k <= 32; ++k) r.Set(1, k, u"結合,#" + std::u16string(1, u'A' + (k - 1) % 26));
 
   // Several codes in one event play once each, in order.
-  r.Receive({0x1B, 0x21, 0x1B, 0x40, 0x1B, 0x22});
-  EXPECT_EQ(r.t.Take(), Tap(65) + Tap(70) + Tap(66));
+  EXPECT_EQ(r.Receive({0x1B, 0x21, 0x1B, 0x40, 0x1B, 0x22}), Tap(65) + Tap(70) + Tap(66));
   EXPECT_EQ(r.link.CurrentKey(), 2);
 
   // Bytes that form no code are dropped; a second ESC replaces a waiting one.
-  r.Receive({0x21, 0x1B, 0x41, 0x1B, 0x20, 0x7E, 0x1B, 0x1B, 0x23, 0x00, 0x22});
-  EXPECT_EQ(r.t.Take(), Tap(67));
+  EXPECT_EQ(r.Receive({0x21, 0x1B, 0x41, 0x1B, 0x20, 0x7E, 0x1B, 0x1B, 0x23, 0x00, 0x22}), Tap(67));
 
   // An ESC split from its code byte waits for it.
-  r.Receive({0x1B, 0x24, 0x1B});
-  EXPECT_EQ(r.t.Take(), "arm gather 50\n" + Tap(68));
+  EXPECT_EQ(r.Receive({0x1B, 0x24, 0x1B}), "arm gather 50\n" + Tap(68));
   EXPECT_TRUE(r.link.Receiving());
-  r.Receive({0x25});
-  EXPECT_EQ(r.t.Take(), "disarm gather\n" + Tap(69));
+  EXPECT_EQ(r.Receive({0x25}), "disarm gather\n" + Tap(69));
   EXPECT_FALSE(r.link.Receiving());
 
   // A lone ESC whose code byte does not come within 50 ms is dropped; so is one
   // waiting when the port closes.
   for (bool closing : {false, true}) {
-    r.Receive({0x1B});
+    EXPECT_EQ(r.Receive({0x1B}), "arm gather 50\n");
     closing ? r.link.ResetReceive() : r.link.OnTimer(LinkTimer::kGather);
     EXPECT_FALSE(r.link.Receiving());
-    r.Receive({0x21});
-    EXPECT_EQ(r.t.Take(), closing ? "arm gather 50\ndisarm gather\n" : "arm gather 50\n");
+    EXPECT_EQ(r.Receive({0x21}), closing ? "disarm gather\n" : "");
   }
 
   // The 6094 sends one byte a key: 1B is key 28 there, never a prefix; bytes above 1F
   // are dropped.
   r.fk_model = u"6094";
-  r.Receive({0x00, 0x20, 0x1B, 0x7F, 0xFF, 0x1F});
-  EXPECT_EQ(r.t.Take(), Tap(65) + Tap(66) + Tap(70));
+  EXPECT_EQ(r.Receive({0x00, 0x20, 0x1B, 0x7F, 0xFF, 0x1F}), Tap(65) + Tap(66) + Tap(70));
   EXPECT_FALSE(r.link.Receiving());
 }
 

@@ -91,28 +91,28 @@ struct Rig {
     r().Start();
     if (first_data) Receive({0x1B, 0x21});
     Advance(500);
-    t.Take();
   }
   // Key 2 holds Shift in split mode, and is pressed.
   void HoldShift() {
     Assign(r().table().Entry(1, 2), u"分割,#Shift");
     Receive({0x1B, 0x22});
-    t.Take();
   }
 
-  void Advance(long ms) {
+  // These two return what the shell did since the last look.
+  std::string Advance(long ms) {
     timers.Run(ms, [this](const std::string& name) {
       if (name == "handover") r().OnTimer(ShellTimer::kHandOver);
       if (name == "reconnect") r().OnTimer(ShellTimer::kReconnect);
       if (name == "refresh") r().OnTimer(device::LinkTimer::kRefresh);
       if (name == "gather") r().OnTimer(device::LinkTimer::kGather);
     });
+    return t.Take();
   }
-
   // Bytes arriving from the device, with the receive event that follows.
-  void Receive(std::vector<std::uint8_t> bytes) {
+  std::string Receive(std::vector<std::uint8_t> bytes) {
     serial.received.insert(serial.received.end(), bytes.begin(), bytes.end());
     r().OnComm();
+    return t.Take();
   }
 
   Transcript t;

@@ -13,10 +13,8 @@ TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
                               "list C:\\work\\\nrecent [] [] [] [] []\n" + kStartupFrame);
   EXPECT_FALSE(rig.timers.Armed("handover"));
   EXPECT_EQ(rig.timers.In("refresh"), 500);
-  rig.Advance(499);
-  EXPECT_EQ(rig.t.Take(), "");
-  rig.Advance(10001);
-  EXPECT_EQ(rig.t.Take(), kRefresh);
+  EXPECT_EQ(rig.Advance(499), "");
+  EXPECT_EQ(rig.Advance(10001), kRefresh);
   EXPECT_TRUE(rig.r().WantsPort());
   EXPECT_FALSE(rig.r().LayoutLoaded());
 }
@@ -37,8 +35,8 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   rig.PutSettings(u"FkNameT=D:\\fk\\plate.fkl *\r\nFileOn=2 *\r\nTimer1On=2 *\r\n");
   rig.PutLayout(u"D:\\fk\\plate.fkl", u"部品", u"A");
   rig.r().Start();
-  rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
   const std::string t = rig.t.Take();
+  rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
   EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
   EXPECT_TRUE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"部品");
@@ -63,8 +61,7 @@ TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
   Rig rig;
   rig.StartWithLayout();
   rig.foreground.front = {7, u"cmd", true};
-  rig.Receive({0x1B, 0x21});
-  EXPECT_EQ(rig.t.Take(),
+  EXPECT_EQ(rig.Receive({0x1B, 0x21}),
             "balloon Vantrel: 「cmd」は管理者として実行されているため、キー入力を送れません。"
             "マクロは再生していません。Vantrel も管理者として実行してください。\n");
   // The advice must fit the balloon: a long title is cut, never inside a surrogate pair.
@@ -105,9 +102,7 @@ TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemoves
   // Runs once, whatever else asks for it afterwards.
   rig.r().Shutdown();
   rig.r().Exit();
-  rig.Advance(5000);
-  rig.Receive({0x1B, 0x21});
-  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.Advance(5000) + rig.Receive({0x1B, 0x21}), "");
   EXPECT_TRUE(rig.timers.due.empty());
 }
 
@@ -118,7 +113,6 @@ TEST(Shutdown, WhileHandedOverLeavesTheClosedPortAlone) {
   rig.platform.title = u"MC/W 図面";
   rig.Advance(1000);
   ASSERT_FALSE(rig.r().WantsPort());
-  rig.t.Take();
   rig.r().Exit();
   EXPECT_EQ(rig.t.Take(), "save C:\\work\\Vantrel.sys\ntray delete idle アイコン変更\nquit\n");
 }
