@@ -1,0 +1,223 @@
+// The resident shell's life: start-up, single instance and shut-down, the tray icon's
+// callback, the pop-up menu's commands and the recent layouts.
+#include <gtest/gtest.h>
+
+#include "shell/rig.h"
+
+namespace vantrel::shell::testing {
+namespace {
+
+TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
+  Rig rig;
+  rig.r().Start();
+  EXPECT_EQ(rig.t.Take(), "File0=\ntray add idle Quillbox\n" + OpenLines(1, 2048) +
+                              "list C:\\work\\\nrecent [] [] [] [] []\n" + kStartupFrame);
+  EXPECT_FALSE(rig.timers.Armed("handover"));
+  EXPECT_EQ(rig.timers.In("refresh"), 500);
+  EXPECT_EQ(rig.Advance(499), "");
+  EXPECT_EQ(rig.Advance(10001), kRefresh);
+  EXPECT_TRUE(rig.r().WantsPort());
+  EXPECT_FALSE(rig.r().LayoutLoaded());
+}
+
+TEST(Startup, LineSettingsFollowTheModel) {
+  for (auto [model, is_6094] :
+       {std::pair{u"6094", true}, {u"48G9995", false}, {u"X8000", false}, {u"", false}}) {
+    Rig rig;
+    rig.PutSettings(u"ComS=3 *\r\nFkModel=" + std::u16string(model) + u" *\r\n");
+    rig.r().Start();
+    EXPECT_NE(rig.t.Take().find(OpenLines(3, 2048, is_6094, !is_6094)), std::string::npos)
+        << ToUtf8(model);
+  }
+}
+
+TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver) {
+  Rig rig;
+  rig.PutSettings(u"FkNameT=D:\\fk\\plate.fkl *\r\nFileOn=2 *\r\nTimer1On=2 *\r\n");
+  rig.PutLayout(u"D:\\fk\\plate.fkl", u"部品", u"A");
+  rig.r().Start();
+  const std::string t = rig.t.Take();
+  rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
+  EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
+  EXPECT_TRUE(rig.r().LayoutLoaded());
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"部品");
+  EXPECT_FALSE(rig.timers.Armed("handover"));
+
+  // A missing layout: idle, and its path kept for the next run.
+  Rig on;
+  on.PutSettings(u"FkNameT=D:\\fk\\gone.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\n");
+  on.r().Start();
+  EXPECT_NE(on.t.Take().find("File0=\ntray add idle Quillbox\nCommPort=1"), std::string::npos);
+  EXPECT_FALSE(on.r().LayoutLoaded());
+  EXPECT_EQ(on.r().settings().FkNameT, u"D:\\fk\\gone.fkl");
+  EXPECT_EQ(on.timers.In("handover"), 1000);
+}
+
+TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
+  Rig rig;
+  rig.StartWithLayout();
+  rig.foreground.front = {7, u"cmd", true};
+  EXPECT_EQ(rig.Receive({0x1B, 0x21}),
+            "balloon Vantrel: 「cmd」は管理者として実行されているため、キー入力を送れません。"
+            "マクロは再生していません。Vantrel も管理者として実行してください。\n");
+  // The advice must fit the balloon: a long title is cut, never inside a surrogate pair.
+  EXPECT_TRUE(InputRefusedText(std::u16string(79, u'a') + u"\U00020BB7",
+                               device::InputNotices::Refusal::kCutShort)
+                  .ends_with(u"a…」がキー入力を受け付けなかったため、マクロを途中で止めました。"
+                             u"管理者として実行されているウィンドウなら、Vantrel も管理者として"
+                             u"実行してください。"));
+}
+
+TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
+  Rig rig;
+  rig.platform.another_instance = true;
+  rig.PutSettings(u"ComS=2 *\r\n");
+  rig.r().Start();
+  EXPECT_EQ(rig.t.Take(), "message Vantrel が既に起動しています\nquit\n");
+  EXPECT_EQ(rig.files.reads, 0);
+  EXPECT_TRUE(rig.r().AlreadyRunning());
+  rig.r().Shutdown();
+  rig.r().Exit();
+  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=2 *\r\n"));
+  EXPECT_TRUE(rig.timers.due.empty());
+}
+
+// A close from outside: no exit command ran ReleaseHeldKeys first.
+TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemovesTheIcon) {
+  Rig rig;
+  rig.StartWithLayout(u"ComS=3 *\r\nFkModel=X8000 *\r\n");
+  rig.r().settings().Form2Top = -120;
+  rig.HoldShift();
+  rig.r().Shutdown();
+  EXPECT_EQ(rig.t.Take(), "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff +
+                              "close\ntray delete active Quillbox\nquit\n");
+  const std::string written = rig.files.files.at(u"C:\\work\\Vantrel.sys");
+  EXPECT_EQ(written, WriteSettings({u"C:\\work\\a.fkl", -120, 0, 1, 0, 3, u"X8000"}, rig.codec));
+  EXPECT_NE(written.find("ComS=3                     * "), std::string::npos);
+  // Runs once, whatever else asks for it afterwards.
+  rig.r().Shutdown();
+  rig.r().Exit();
+  EXPECT_EQ(rig.Advance(5000) + rig.Receive({0x1B, 0x21}), "");
+  EXPECT_TRUE(rig.timers.due.empty());
+}
+
+TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
+  Rig rig;
+  rig.files.read_only = true;
+  rig.r().Start();
+  rig.t.Take();
+  rig.r().Shutdown();
+  EXPECT_EQ(rig.t.Take(), "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
+                              "close\ntray delete idle Quillbox\n"
+                              "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
+                              "quit\n");
+}
+
+TEST(Shutdown, WhileHandedOverTheEditorAndTheShutdownLeaveTheLampsAlone) {
+  Rig rig;
+  rig.PutSettings(u"Timer1On=1 *\r\n");
+  rig.r().Start();
+  rig.platform.title = u"Helix Drafting";
+  rig.Advance(1000);
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), "editor\n" + OpenLines(1, 1024) + kIdleChanged);
+  EXPECT_TRUE(rig.r().WantsPort());
+  rig.Advance(1000);  // handed over again
+  ASSERT_FALSE(rig.r().WantsPort());
+  rig.r().Exit();
+  EXPECT_EQ(rig.t.Take(), "save C:\\work\\Vantrel.sys\ntray delete idle アイコン変更\nquit\n");
+}
+
+TEST(Tray, OnlyARightButtonPressOpensTheMenuAndNamesKeepTheFileNameUpToTheFirstDot) {
+  EXPECT_TRUE(TrayMessageOpensMenu(0x204));
+  for (std::uint32_t m : {0x200u, 0x201u, 0x202u, 0x203u, 0x205u, 0x206u, 0x207u, 0x209u}) {
+    EXPECT_FALSE(TrayMessageOpensMenu(m)) << m;
+  }
+  EXPECT_EQ(editor::LayoutDisplayName(u"C:\\work\\plate.fkl"), u"plate");
+  EXPECT_EQ(editor::LayoutDisplayName(u"C:\\cad.old\\plate.fkl"), u"cad");
+  EXPECT_EQ(editor::LayoutDisplayName(u"D:\\fk\\部品図"), u"部品図");
+  EXPECT_EQ(editor::LayoutDisplayName(u""), u"");
+  EXPECT_EQ(RecentCaption(u"plate.old.fkl"), u"plate");
+}
+
+TEST(Recent, TheFirstFiveLayoutsInListingOrderAndARebuiltTrayGetsTheCurrentIconAgain) {
+  Rig rig;
+  rig.Put(u"C:\\work\\b.fkl", u"");
+  rig.platform.layouts = {u"b.fkl", u"a.fkl", u"c.fkl", u"d.fkl", u"e.fkl", u"f.fkl"};
+  rig.r().Start();
+  EXPECT_NE(rig.t.Take().find("recent [b] [a] [c] [d] [e]\n"), std::string::npos);
+  rig.r().ChooseRecent(1);
+  rig.t.Take();
+  rig.r().TrayRecreated();
+  EXPECT_EQ(rig.t.Take(), "tray add active アイコン変更\n");
+}
+
+TEST(Recent, ChoosingAnEntryReleasesHeldKeysAndLoadsTheFileThatWasListed) {
+  Rig rig;
+  rig.platform.layouts = {u"x.fkl", u"plate.old.fkl"};
+  rig.PutLayout(u"C:\\work\\plate.old.fkl", u"新", u"B");
+  rig.PutLayout(u"C:\\work\\plate.fkl", u"別", u"C");
+  rig.StartWithLayout();
+  rig.r().table().Entry(2, 5).label = u"古い";
+  rig.HoldShift();
+  rig.platform.cwd = u"D:\\";  // the editor's file dialogs may have moved it, to a root even
+  rig.r().ChooseRecent(2);
+  EXPECT_EQ(rig.t.Take(), "key 16 up\nFile0=plate\n" + kIconChanged);
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.old.fkl");
+  EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
+  EXPECT_TRUE(rig.r().LayoutLoaded());
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"新");
+  EXPECT_EQ(rig.r().table().Entry(2, 5).label, u"");  // cleared before the load
+  EXPECT_EQ(rig.timers.In("refresh"), 500);
+}
+
+TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) {
+  Rig rig;
+  rig.platform.layouts = {u"gone.fkl"};
+  rig.r().Start();
+  rig.r().table().Entry(1, 1).label = u"そのまま";
+  rig.Advance(500);
+  rig.r().ChooseRecent(1);
+  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
+  EXPECT_FALSE(rig.r().LayoutLoaded());
+  // The lamps are refreshed all the same.
+  EXPECT_EQ(rig.Advance(500), kRefresh);
+  rig.r().ChooseRecent(5);
+  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
+  EXPECT_FALSE(rig.timers.Armed("refresh"));
+}
+
+TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
+  Rig rig;
+  rig.StartWithLayout(u"Timer1On=1 *\r\n");
+  rig.platform.editor = [&](const EditorSession& editor) {
+    EXPECT_FALSE(rig.serial.open);
+    EXPECT_FALSE(rig.timers.Armed("handover"));
+    EXPECT_EQ(&editor.port, &rig.editor_serial);
+    // The main window's timers stay quiet meanwhile.
+    EXPECT_EQ(rig.Advance(5000), kLampsOff + "close\neditor\n");
+    editor.settings.ComS = 4;
+    editor.settings.FkModel = u"6094";
+    editor.settings.FkNameT = u"C:\\fk\\new.fkl";
+  };
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), "File0=new\n" + OpenLines(4, 1024, true, false) + kIconChanged);
+  EXPECT_EQ(rig.timers.In("refresh"), 500);
+  EXPECT_EQ(rig.timers.In("handover"), 1000);
+}
+
+TEST(Editor, WithNoLayoutLoadedShowsTheIdleIconAndLeavesTheLampsUntilAKey) {
+  Rig rig;
+  rig.r().Start();
+  rig.Advance(500);
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), kLampsOff + "close\neditor\n" + OpenLines(1, 1024) + kIdleChanged);
+  EXPECT_FALSE(rig.timers.Armed("refresh"));
+  EXPECT_FALSE(rig.timers.Armed("handover"));
+}
+
+}  // namespace
+}  // namespace vantrel::shell::testing
