@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <span>
@@ -29,12 +28,32 @@ using namespace std::string_literals;
 // "1B 13 94": bytes as the device documentation writes them.
 inline std::string Hex(std::span<const std::uint8_t> bytes) {
   std::string out;
-  for (std::uint8_t b : bytes) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%s%02X", out.empty() ? "" : " ", b);
-    out += buf;
-  }
+  for (std::uint8_t b : bytes) out += {' ', "0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
+  return out.substr(out.empty() ? 0 : 1);
+}
+
+struct Transcript {
+  std::string text;
+  void Add(const std::string& line) { text += line + "\n"; }
+  std::string Take() { return std::exchange(text, {}); }
+};
+
+using SV = std::u16string_view;
+inline std::string Str(SV s) {
+  std::string out = ToUtf8(s);
+  std::replace(out.begin(), out.end(), '\r', '|');  // one transcript line per event
   return out;
+}
+inline std::string Str(int n) {
+  return std::to_string(n);
+}
+inline std::string Str(const char* s) {
+  return s;
+}
+// "what a b c": one transcript line of an event and its arguments.
+template <typename... A>
+void Log(Transcript& t, const char* what, const A&... a) {
+  t.Add((std::string(what) + ... + (" " + Str(a))));
 }
 
 template <typename S>
@@ -50,12 +69,6 @@ inline KeyEntry& Assign(KeyEntry& e, std::u16string_view line) {
   return e;
 }
 
-struct Transcript {
-  std::string text;
-  void Add(const std::string& line) { text += line + "\n"; }
-  std::string Take() { return std::exchange(text, {}); }
-};
-
 // The serial control: property sets, openings and writes. A port that is not
 // "present" refuses to open; one that goes away closes itself at the next reopen.
 struct FakeSerial : device::SerialControl {
@@ -63,29 +76,18 @@ struct FakeSerial : device::SerialControl {
   void Write(std::span<const std::uint8_t> bytes) override {
     t.Add((open ? "port " : "WRITE TO CLOSED PORT ") + Hex(bytes));
   }
-  void Reopen() override {
-    t.Add("reopen");
-    open = present;
-  }
-  void SetCommPort(int n) override {
-    comm_port = n;
-    t.Add("CommPort=" + std::to_string(n));
-  }
+  void Reopen() override { t.Add("reopen"), open = present; }
+  void SetCommPort(int n) override { t.Add("CommPort=" + std::to_string(comm_port = n)); }
   void SetSettings(std::string_view s) override { t.Add("Settings=" + std::string(s)); }
   void SetInBufferSize(int n) override { t.Add("InBufferSize=" + std::to_string(n)); }
   void SetRThreshold(int n) override { t.Add("RThreshold=" + std::to_string(n)); }
   void SetInputLen(int n) override { t.Add("InputLen=" + std::to_string(n)); }
   void SetNullDiscard(bool d) override { t.Add(std::string("NullDiscard=") + (d ? "1" : "0")); }
   bool SetPortOpen(bool o) override {
-    if (!o) {
-      if (open) t.Add("close");
-      open = false;
-      return true;
-    }
-    const std::string name = "COM" + std::to_string(comm_port);
-    t.Add((present ? "open " : "open failed ") + name);
-    open = present;
-    return open;
+    if (o || open)
+      t.Add(o ? (present ? "open COM" : "open failed COM") + std::to_string(comm_port) : "close");
+    open = o && present;
+    return open || !o;
   }
   bool PortOpen() const override { return open; }
   std::vector<std::uint8_t> Input() override { return std::exchange(received, {}); }

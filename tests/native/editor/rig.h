@@ -2,7 +2,6 @@
 // (entries, selection), "model 0", "mouse 0" (option indices), "port 1B 13", "assign 9 1".
 #pragma once
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -12,21 +11,6 @@
 namespace vantrel::editor::testing {
 
 using namespace vantrel::testing;
-using SV = std::u16string_view;
-
-inline std::string Str(SV s) {
-  std::string out = ToUtf8(s);
-  std::replace(out.begin(), out.end(), '\r', '|');  // one transcript line per event
-  return out;
-}
-inline std::string Str(int n) {
-  return std::to_string(n);
-}
-template <typename... A>
-void Log(Transcript& t, const char* what, const A&... a) {
-  t.Add((std::string(what) + ... + (" " + Str(a))));
-}
-
 // Logs "doc", "lines N", "page", "end"; the call numbered fail_at (from 1) fails.
 struct FakePrinter : Printer {
   using Lines = std::span<const std::u16string>;

@@ -10,7 +10,7 @@ namespace vantrel::shell::testing {
 namespace {
 
 constexpr char16_t kHandOverOn[] = u"Timer1On=1 *\r\nFkModel=X8000 *\r\n";
-const std::string kCannotOpen1 = "balloon Vantrel: COM1 を開けません。";
+const std::string kCannotOpen1 = "balloon Vantrel COM1 を開けません。";
 
 // Runs the clock to the next hand-over tick, and through it.
 std::string Tick(Rig& rig) {
@@ -130,7 +130,7 @@ TEST(Outage, APortMissingAtStartupIsWaitedForAndThenStartedAsUsual) {
   open3.replace(open3.find("open"), 4, "open failed");
   EXPECT_EQ(rig.t.Take(),
             "File0=\ntray add idle Quillbox\n" + open3 +
-                "balloon Vantrel: COM3 を開けません。FK キーボードの接続を待っています。\n"
+                "balloon Vantrel COM3 を開けません。FK キーボードの接続を待っています。\n"
                 "list C:\\work\\\nrecent [] [] [] [] []\n");
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   const std::string waiting = rig.Advance(5000);
@@ -150,7 +150,7 @@ TEST(Outage, ALostPortReleasesHeldKeysAndComesBackWithTheLampsRefreshed) {
   rig.r().OnPortLost();
   EXPECT_EQ(rig.t.Take(),
             "close\nkey 16 up\n"
-            "balloon Vantrel: COM1 との接続が切れました。FK キーボードの接続を待っています。\n");
+            "balloon Vantrel COM1 との接続が切れました。FK キーボードの接続を待っています。\n");
   rig.r().OnPortLost();  // the serial layer may say it twice
   EXPECT_EQ(rig.Advance(2000).find("balloon"), std::string::npos);
   rig.serial.present = true;
@@ -166,7 +166,7 @@ TEST(Outage, APortThatFailsToReopenAfterARefreshCountsAsLostAndShutdownLeavesItA
   Rig rig;
   rig.r().Start();
   rig.serial.present = false;
-  EXPECT_NE(rig.Advance(500).find("reopen\nballoon Vantrel: COM1 との接続が切れました。"),
+  EXPECT_NE(rig.Advance(500).find("reopen\nballoon Vantrel COM1 との接続が切れました。"),
             std::string::npos);
   EXPECT_EQ(rig.timers.In("reconnect"), 1000);
   rig.r().Shutdown();  // nothing written to the port

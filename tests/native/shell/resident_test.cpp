@@ -58,7 +58,7 @@ TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
   rig.StartWithLayout();
   rig.foreground.front = {7, u"cmd", true};
   EXPECT_EQ(rig.Receive({0x1B, 0x21}),
-            "balloon Vantrel: 「cmd」は管理者として実行されているため、キー入力を送れません。"
+            "balloon Vantrel 「cmd」は管理者として実行されているため、キー入力を送れません。"
             "マクロは再生していません。Vantrel も管理者として実行してください。\n");
   // The advice must fit the balloon: a long title is cut, never inside a surrogate pair.
   EXPECT_TRUE(InputRefusedText(std::u16string(79, u'a') + u"\U00020BB7",

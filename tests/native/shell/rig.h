@@ -19,31 +19,21 @@ using editor::EditorSession;
 struct FakePlatform : ShellPlatform {
   explicit FakePlatform(Transcript& t) : t(t) {}
   bool AnotherInstanceRunning() override { return another_instance; }
-  void ShowSecondInstanceMessage() override { t.Add("message " + ToUtf8(kSecondInstanceText)); }
+  void ShowSecondInstanceMessage() override { Log(t, "message", kSecondInstanceText); }
   std::u16string CurrentDirectory() override { return cwd; }
-  std::vector<std::u16string> ListLayouts(std::u16string_view dir) override {
-    t.Add("list " + ToUtf8(dir));
-    return layouts;
-  }
+  std::vector<std::u16string> ListLayouts(SV dir) override { return Log(t, "list", dir), layouts; }
   std::u16string ForegroundTitle() override { return title; }
-  void PumpMessagesOnce() override {
-    if (pump) pump();
-  }
-  void SetTray(TrayIcon icon, std::u16string_view tip, TrayMode mode) override {
+  void PumpMessagesOnce() override { pump ? pump() : void(); }
+  void SetTray(TrayIcon icon, SV tip, TrayMode mode) override {
     const char* modes[] = {"add", "modify", "delete"};
-    t.Add("tray "s + modes[static_cast<int>(mode)] +
-          (icon == TrayIcon::kIdle ? " idle " : " active ") + ToUtf8(tip));
+    Log(t, "tray", modes[int(mode)], icon == TrayIcon::kIdle ? "idle" : "active", tip);
   }
-  void Balloon(std::u16string_view title_text, std::u16string_view text) override {
-    t.Add("balloon " + ToUtf8(title_text) + ": " + ToUtf8(text));
-  }
-  void ShowError(std::u16string_view text) override { t.Add("error " + ToUtf8(text)); }
-  void SetCurrentLayoutCaption(std::u16string_view caption) override {
-    t.Add("File0=" + ToUtf8(caption));
-  }
+  void Balloon(SV title_text, SV text) override { Log(t, "balloon", title_text, text); }
+  void ShowError(SV text) override { Log(t, "error", text); }
+  void SetCurrentLayoutCaption(SV caption) override { t.Add("File0=" + Str(caption)); }
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override {
     std::string line = "recent";
-    for (const auto& c : captions) line += " [" + ToUtf8(c) + "]";
+    for (const auto& c : captions) line += " [" + Str(c) + "]";
     t.Add(line);
   }
   void OpenHelp() override { t.Add("help"); }
