@@ -58,17 +58,16 @@ TEST(Frames, ModelIsAWholeStringMatchAndLampBitOrders) {
   for (std::u16string_view other : {u"X8000", u"", u"6094 ", u"48g9995", u"x8000", u"609"}) {
     EXPECT_EQ(ModelOf(other), Model::kX8000);
   }
-  // 29-byte frame: key n at m[(n-1)/8], bit (n-1)%8 from the least significant.
-  EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(1))).substr(69, 11), "FE FF FF FF");
-  EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(12))).substr(69, 11), "FF F7 FF FF");
-  EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(9))).substr(69, 11), "FF FE FF FF");
-  EXPECT_EQ(Hex(LampFrame29(0x00, LampMask{1} << 31)).substr(69, 11), "00 00 00 80");
-  // 6094: most significant bit first.
-  EXPECT_EQ(Hex(LampFrame6094(AllBut(1))), "94 7F FF FF FF");
-  EXPECT_EQ(Hex(LampFrame6094(AllBut(8))), "94 FE FF FF FF");
-  EXPECT_EQ(Hex(LampFrame6094(AllBut(12))), "94 FF EF FF FF");
-  EXPECT_EQ(Hex(LampFrame6094(AllBut(32))), "94 FF FF FF FE");
-  EXPECT_EQ(Hex(LampFrame6094(LampMask{1} << 8)), "94 00 80 00 00");
+  // Key n is bit (n - 1) % 8 of mask byte (n - 1) / 8: from the least significant in the
+  // 29-byte frame, from the most significant in the 6094's.
+  for (auto [key, in29, in6094] : {std::tuple{1, "FE FF FF FF", "7F FF FF FF"},
+                                   {8, "7F FF FF FF", "FE FF FF FF"},
+                                   {9, "FF FE FF FF", "FF 7F FF FF"},
+                                   {12, "FF F7 FF FF", "FF EF FF FF"},
+                                   {32, "FF FF FF 7F", "FF FF FF FE"}}) {
+    EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(key))).substr(69), in29 + " 1B 11"s);
+    EXPECT_EQ(Hex(LampFrame6094(AllBut(key))), "94 "s + in6094);
+  }
 }
 
 // A DeviceLink on the shared fakes; it stores a detected model where the link reads
