@@ -78,13 +78,18 @@ TEST(AssignKey, CapturesKeysModifiersTabAndClicks) {
        std::initializer_list<std::tuple<int, bool, const char*, std::string>>{
            {1, false, "k65/3 k65/5 k244/0 k29/0 k127/0 k135/0 k108/0 k107/0 k20/0 k226/0 k92/0",
             "Shift+Ctrl+A|Shift+Alt+A|漢字|無変換|F16|F24|ﾃﾝｷｰEnter|ﾃﾝｷｰ＋|CapsLock|\\|Windos|"},
-           {1, false, "k17/2 u17 k17/2 k116/2 u17 k229/0 k16/0", "Ctrl|Ctrl+F5|"},
+           // A key or a click with a modifier takes the pending one.
+           {1, false, "k17/2 u17 k17/2 k116/2 u17 k229/0 k16/0 k17/2 mL/0 mL/2 u17",
+            "Ctrl|Ctrl+F5|Ctrl+LeftClick|"},
            // Shift released first takes the pending modifier; Ctrl's release then records nothing.
            {1, false, "k17/2 k16/3 u16 u17", "Shift|"},
            {2, false, "mR/4 mR/4 mL/0 mM/1",
             "refuse マウス クリック プラス設定エラー "
             "マウスの左ボタンを押した状態での設定はできません。\nAlt+RightClick|Shift+"
             "MiddleClick|"},
+           {4, false, "mM/0 mM/0 mR/0",
+            "refuse マウス クリック プラス設定エラー "
+            "マウスの右ボタンを押した状態での設定はできません。\nMiddleClick|"},
            {1, false, "lbl k65/0 bg k65/0 mL/0 k188/1",
             "refuse 操作エラー 「,」キーはファイルに保存できないため使用できません\nA|"},
            {1, true, "k65/0 mL/0 mL/0 k16/1 u16 tab k66/1 u16", c2 + c2 + c2 + "B|Shift|Tab|"},
@@ -138,11 +143,14 @@ TEST(AssignKey, StripGeometryAndScrolling) {
 
 TEST(AssignKey, OpensEditsSwitchesModesAndSaves) {
   // Split for any mode word but "結合"; a text step shows five characters on yellow.
-  for (auto [line, split] : {std::pair{u"結合,#A", false}, {u"分割,#A", true}, {u"  ,#A", true}}) {
+  // The mode switch goes back to joined, never to split with a text step.
+  for (auto [line, split] : {std::pair{u"結合,*A", false}, {u"分割,#A", true}, {u"  ,#A", true}}) {
     Dialog r(1, line);
     r.Run("");
     EXPECT_EQ(r.d->Split(), split);
     EXPECT_EQ(r.d->SlotAt(60).colour, split ? SlotColour::kLightGreen : SlotColour::kButtonFace);
+    r.Run("mode");
+    EXPECT_FALSE(r.d->Split());
   }
   Dialog r(3, u"結合,#Ctrl+A,*部品図面番号入力");
   EXPECT_EQ(r.Run(""), "Ctrl+A|部品図面番|");

@@ -42,9 +42,9 @@ TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
 TEST(Editor, SettingsTheLampTestAndClosing) {
   Rig rig;
   rig.settings.ComS = 12;
-  rig.platform.present = {15, 3, 12};
-  EXPECT_TRUE(rig.Start().starts_with("ports 11 9\n"));  // COM12 after COM1..COM9
-  rig.e.ChooseModel(ModelOption::k6094);                 // frames follow at once; the line stays
+  rig.platform.present = {15, 3, 11};  // COM12 configured but unplugged stays listed
+  EXPECT_TRUE(rig.Start().starts_with("ports 12 10\n"));
+  rig.e.ChooseModel(ModelOption::k6094);  // frames follow at once; the line stays
   rig.e.ChooseMouseState(3);
   rig.e.ChoosePort(u"COM15");  // the user's first choice counts
   rig.e.SetOpenAtStartup(false);
