@@ -41,6 +41,7 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   rig.PutSettings(u"FkNameT=D:\\fk\\plate.fkl *\r\nFileOn=2 *\r\nTimer1On=2 *\r\n");
   rig.PutLayout(u"D:\\fk\\plate.fkl", u"部品", u"A");
   rig.r().Start();
+  EXPECT_FALSE(rig.timers.Armed("handover"));
   const std::string t = rig.t.Take();
   rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
   EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
