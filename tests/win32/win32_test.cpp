@@ -1,6 +1,7 @@
-// The Win32 layer through the real calls: code page 932, files, the clipboard, and the
-// serial port's line state and bytes over a pty played by serial_driver.py (which echoes
-// every byte and hangs up on "~~HANGUP~~"; without it the SerialPty cases are skipped).
+// The Win32 layer through the real calls: code page 932, files, the clipboard, the
+// print-out on metafiles, and the serial port over a pty played by serial_driver.py
+// (which echoes every byte and hangs up on "~~HANGUP~~"; without it the SerialPty cases
+// are skipped).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -91,12 +92,36 @@ TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
   RemoveDirectoryW(dir.c_str());
 }
 
-TEST(Clipboard, HoldsUnicodeTextAndTheSystemDerivesItsOwnCodePagesText) {
+// Windows (not Wine) refuses SetClipboardData after EmptyClipboard on a clipboard opened
+// without an owner: the calls' sequence is checked at the seam, on the way to the system.
+std::string g_calls;
+bool g_refuse = false;
+
+TEST(Clipboard, HoldsUnicodeTextOpenedWithItsOwnerAndTheSystemDerivesItsCodePagesText) {
   if (const char* acp = std::getenv("VANTREL_EXPECT_ACP")) {
     ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp)));
   }
+  HWND owner =
+      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  const ClipboardApi api{[](HWND owner) {
+                           g_calls += owner ? "open(owner) " : "open(none) ";
+                           return OpenClipboard(owner);
+                         },
+                         [] { return g_calls += "empty ", EmptyClipboard(); },
+                         [](UINT format, HANDLE block) {
+                           g_calls += format == CF_UNICODETEXT ? "set " : "set(?) ";
+                           return g_refuse ? nullptr : SetClipboardData(format, block);
+                         },
+                         [] { return g_calls += "close", CloseClipboard(); }};
   const std::u16string text = u"図面 ｱｲｳ abc";
-  ASSERT_EQ(Win32Clipboard().SetText(text), device::Clipboard::Result::kOk);
+  for (bool refuse : {true, false}) {
+    g_calls.clear();
+    g_refuse = refuse;
+    EXPECT_EQ(Win32Clipboard(owner, api).SetText(text),
+              refuse ? device::Clipboard::Result::kSetFailed : device::Clipboard::Result::kOk);
+    EXPECT_EQ(g_calls, "open(owner) empty set close");
+  }
+  DestroyWindow(owner);
   ASSERT_TRUE(OpenClipboard(nullptr));
   HANDLE unicode = GetClipboardData(CF_UNICODETEXT), ansi = GetClipboardData(CF_TEXT);
   const std::u16string got = unicode ? static_cast<const char16_t*>(GlobalLock(unicode)) : u"";
@@ -110,98 +135,50 @@ TEST(Clipboard, HoldsUnicodeTextAndTheSystemDerivesItsOwnCodePagesText) {
   }
 }
 
-// Windows (not Wine) refuses SetClipboardData after EmptyClipboard on a clipboard
-// opened without an owner: the sequence is checked at the seam.
-struct ClipboardCalls {
-  static inline std::string log;
-  static inline bool refuse = false;
-  static BOOL WINAPI Open(HWND owner) {
-    log += owner ? "open(owner) " : "open(none) ";
-    return TRUE;
-  }
-  static BOOL WINAPI Empty() {
-    log += "empty ";
-    return TRUE;
-  }
-  static HANDLE WINAPI Set(UINT format, HANDLE block) {
-    log += format == CF_UNICODETEXT ? "set " : "set(?) ";
-    if (refuse) return nullptr;
-    GlobalFree(block);  // stands in for the clipboard taking it
-    return block;
-  }
-  static BOOL WINAPI Close() {
-    log += "close";
-    return TRUE;
-  }
-};
-
-TEST(Clipboard, OpensWithItsOwnerAndReportsARefusedSet) {
-  HWND owner =
-      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  const ClipboardApi api{ClipboardCalls::Open, ClipboardCalls::Empty, ClipboardCalls::Set,
-                         ClipboardCalls::Close};
-  for (bool refuse : {false, true}) {
-    ClipboardCalls::log.clear();
-    ClipboardCalls::refuse = refuse;
-    EXPECT_EQ(Win32Clipboard(owner, api).SetText(u"図面"),
-              refuse ? device::Clipboard::Result::kSetFailed : device::Clipboard::Result::kOk);
-    EXPECT_EQ(ClipboardCalls::log, "open(owner) empty set close");
-  }
-  DestroyWindow(owner);
-}
-
 // A printer stand-in: each page an enhanced metafile, whose text records are kept as
-// (x, y, text); the calls in order.
-struct Printed {
-  std::vector<std::vector<std::tuple<LONG, LONG, std::u16string>>> pages;
-  std::vector<std::string> calls;
-  int refuse_page = 0;  // the page number refused, 0: none
-};
-
-class MetafilePages final : public PageDevice {
- public:
-  explicit MetafilePages(Printed& out) : out_(out) {}
-  bool StartDocument() override { return out_.calls.push_back("doc"), true; }
+// (x, y, text); the calls in order; page `refuse` (from 1) is refused.
+using Texts = std::vector<std::tuple<LONG, LONG, std::u16string>>;
+struct MetafilePages final : PageDevice {
+  explicit MetafilePages(int refuse = 0) : refuse(refuse) {}
+  bool StartDocument() override { return calls.push_back("doc"), true; }
   HDC StartPage() override {
-    out_.calls.push_back("page");
-    if (++pages_ == out_.refuse_page) return nullptr;
-    dc_ = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+    calls.push_back("page");
+    if (++started == refuse) return nullptr;
+    dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
     // A printer's DC comes with its font; Wine's metafile DC measures none until given one.
-    SelectObject(dc_, GetStockObject(SYSTEM_FONT));
-    return dc_;
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    return dc;
   }
   bool EndPage() override {
-    out_.calls.push_back("end-page");
-    HENHMETAFILE page = CloseEnhMetaFile(dc_);
-    out_.pages.emplace_back();
-    EnumEnhMetaFile(nullptr, page, &MetafilePages::Record, &out_.pages.back(), nullptr);
+    calls.push_back("end-page");
+    HENHMETAFILE page = CloseEnhMetaFile(dc);
+    EnumEnhMetaFile(nullptr, page, &Record, &pages.emplace_back(), nullptr);
     DeleteEnhMetaFile(page);
     return page != nullptr;
   }
-  bool EndDocument() override { return out_.calls.push_back("end"), true; }
-
- private:
-  static int CALLBACK Record(HDC, HANDLETABLE*, const ENHMETARECORD* r, int, LPARAM page) {
-    if (r->iType != EMR_EXTTEXTOUTW) return 1;
+  bool EndDocument() override { return calls.push_back("end"), true; }
+  static int CALLBACK Record(HDC, HANDLETABLE*, const ENHMETARECORD* r, int, LPARAM texts) {
     const auto* t = reinterpret_cast<const EMREXTTEXTOUTW*>(r);
-    const auto* text =
-        reinterpret_cast<const char16_t*>(reinterpret_cast<const BYTE*>(r) + t->emrtext.offString);
-    reinterpret_cast<std::vector<std::tuple<LONG, LONG, std::u16string>>*>(page)->emplace_back(
-        t->emrtext.ptlReference.x, t->emrtext.ptlReference.y,
-        std::u16string(text, t->emrtext.nChars));
+    const auto* text = reinterpret_cast<const BYTE*>(r) + t->emrtext.offString;
+    if (r->iType == EMR_EXTTEXTOUTW)
+      reinterpret_cast<Texts*>(texts)->emplace_back(
+          t->emrtext.ptlReference.x, t->emrtext.ptlReference.y,
+          std::u16string(reinterpret_cast<const char16_t*>(text), t->emrtext.nChars));
     return 1;
   }
-  Printed& out_;
-  HDC dc_ = nullptr;
-  int pages_ = 0;
+  std::vector<Texts> pages;
+  std::vector<std::string> calls;
+  int refuse, started = 0;
+  HDC dc = nullptr;
 };
 
 TEST(Printer, FourPagesOfLinesFromTheTopLeftInOrderAndAFailureEndsThere) {
   AssignmentTable table;
   table.Entry(1, 3) = {u"図面", 2, u"結合", {}, {u"", u"Ctrl+S", u"部品"}};
   table.Entry(4, 7).body[1] = u"Enter";
-  Printed out;
-  GdiPrinter printer(std::make_unique<MetafilePages>(out));
+  auto pages = std::make_unique<MetafilePages>(), refusing = std::make_unique<MetafilePages>(2);
+  const MetafilePages &out = *pages, &refused = *refusing;
+  GdiPrinter printer(std::move(pages)), failing(std::move(refusing));
   ASSERT_TRUE(editor::PrintLayout(table, printer));
   EXPECT_EQ(out.calls, (std::vector<std::string>{"doc", "page", "end-page", "page", "end-page",
                                                  "page", "end-page", "page", "end-page", "end"}));
@@ -209,17 +186,15 @@ TEST(Printer, FourPagesOfLinesFromTheTopLeftInOrderAndAFailureEndsThere) {
   for (int m = 1; m <= 4; ++m) {
     // Every line that has text, at the left edge, a line's height below the last.
     const std::vector<std::u16string> lines = editor::PageLines(table, m);
-    const auto& page = out.pages[m - 1];
+    const Texts& page = out.pages[m - 1];
     ASSERT_GE(page.size(), 2u);
     const LONG step = (std::get<1>(page[1]) - std::get<1>(page[0])) / 2;  // lines 9 and 11
     EXPECT_GT(step, 0);
-    std::vector<std::tuple<LONG, LONG, std::u16string>> expected;
+    Texts expected;
     for (std::size_t i = 0; i < lines.size(); ++i)
       if (!lines[i].empty()) expected.emplace_back(0, static_cast<LONG>(i) * step, lines[i]);
     EXPECT_EQ(page, expected) << "page " << m;
   }
-  Printed refused{{}, {}, 2};
-  GdiPrinter failing(std::make_unique<MetafilePages>(refused));
   EXPECT_FALSE(editor::PrintLayout(table, failing));
   EXPECT_EQ(refused.calls, (std::vector<std::string>{"doc", "page", "end-page", "page"}));
 }
@@ -232,8 +207,9 @@ class SerialPty : public ::testing::Test {
   void SetUp() override {
     const char* number = std::getenv("VANTREL_TEST_PTY_PORT");
     if (!number) GTEST_SKIP() << "needs tests/win32/serial_driver.py";
+    number_ = std::atoi(number);
     port_.SetNotify(window_, kData, kLost);
-    port_.SetCommPort(std::atoi(number));
+    port_.SetCommPort(number_);
     port_.SetSettings("9600,n,8,1");
     port_.SetRThreshold(1);
   }
@@ -264,53 +240,51 @@ class SerialPty : public ::testing::Test {
       CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   SerialPort port_;
   Bytes received_;
-  int lost_ = 0;
+  int lost_ = 0, number_ = 0;
 };
 
-TEST_F(SerialPty, LineStatePerSettings) {
-  for (const auto& [text, odd] : {std::pair{"9600,o,8,1", 1}, std::pair{"9600,n,8,1", 0}}) {
-    port_.SetSettings(text);
-    port_.SetNullDiscard(odd);
-    ASSERT_TRUE(port_.SetPortOpen(true)) << text << " error " << port_.LastOpenError();
+TEST_F(SerialPty, LineStateAndBytesPerSettings) {
+  const std::vector<int> present = PresentComPorts();
+  EXPECT_NE(std::find(present.begin(), present.end(), number_), present.end());
+  for (int n : present) EXPECT_TRUE(n >= 1 && n <= kMaxComPort) << n;
+  Bytes every;  // every byte value, then more than one read holds
+  for (int i = 0; i < 256 + 3000; ++i) every.push_back(static_cast<std::uint8_t>(i));
+  const struct {
+    const char* settings;
+    bool discard, reopen;  // reopen: the echo arrives, then the port is reopened
+    Bytes out, in;
+  } kCases[] = {
+      {"9600,n,8,1", false, false, every, every},
+      // A key pressed as the program reopens the port after a frame still plays.
+      {"9600,n,8,1", false, true, {0x1B, 0x21}, {0x1B, 0x21}},
+      {"9600,o,8,1", true, false, {0, 'A', 0, 0, 'B', 0x1B, 0, 'C'}, {'A', 'B', 0x1B, 'C'}}};
+  for (const auto& c : kCases) {
+    port_.SetSettings(c.settings);
+    port_.SetNullDiscard(c.discard);
+    ASSERT_TRUE(port_.SetPortOpen(true)) << c.settings << " error " << port_.LastOpenError();
     DCB d{};
     COMMTIMEOUTS t{};
     ASSERT_TRUE(port_.GetLineState(&d, &t));
     // No handshaking, DTR and RTS low; a damaged byte arrives as "?", which plays no
     // key; all-zero timeouts: the 1-byte read waits for a byte.
+    const bool odd = c.settings[5] == 'o';
     EXPECT_EQ(std::tuple(d.BaudRate, d.Parity, d.ByteSize, d.StopBits, +d.fParity, +d.fNull,
                          +d.fOutxCtsFlow, +d.fOutxDsrFlow, +d.fOutX, +d.fInX, +d.fDtrControl,
                          +d.fRtsControl, +d.fErrorChar, d.ErrorChar,
                          t.ReadIntervalTimeout + t.ReadTotalTimeoutConstant +
                              t.ReadTotalTimeoutMultiplier),
-              std::tuple(9600ul, odd ? ODDPARITY : NOPARITY, 8, ONESTOPBIT, odd, odd, 0, 0, 0, 0,
-                         DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 1, '?', 0ul))
-        << text;
+              std::tuple(9600ul, odd ? ODDPARITY : NOPARITY, 8, ONESTOPBIT, +odd, +c.discard, 0, 0,
+                         0, 0, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, 1, '?', 0ul))
+        << c.settings;
+    if (c.reopen) {
+      port_.Write(c.out);
+      Sleep(300);
+      port_.Reopen();
+      Sleep(300);
+    }
+    EXPECT_EQ(Echo(c.reopen ? Bytes{} : c.out, c.in.size()), c.in) << c.settings;
     EXPECT_TRUE(port_.SetPortOpen(false));
   }
-}
-
-TEST_F(SerialPty, EveryByteArrivesOnceInOrderSurvivesAReopenAndZerosGoOnlyWhenDiscarded) {
-  ASSERT_TRUE(port_.SetPortOpen(true)) << port_.LastOpenError();
-  Bytes all;  // every byte value, then more than one read holds
-  for (int i = 0; i < 256 + 3000; ++i) all.push_back(static_cast<std::uint8_t>(i));
-  EXPECT_EQ(Echo(all, all.size()), all);
-  // The program reopens the port after some frames: a key pressed then must still play.
-  port_.Write(Bytes{0x1B, 0x21});
-  Sleep(300);  // the echo is in, not taken
-  port_.Reopen();
-  Sleep(300);  // the port reopened
-  EXPECT_EQ(Echo({}, 2), (Bytes{0x1B, 0x21}));
-  port_.SetNullDiscard(true);
-  ASSERT_TRUE(port_.SetPortOpen(false) && port_.SetPortOpen(true));
-  EXPECT_EQ(Echo({0, 'A', 0, 0, 'B', 0x1B, 0, 'C'}, 4), (Bytes{'A', 'B', 0x1B, 'C'}));
-}
-
-TEST_F(SerialPty, TheMappedPortIsAmongThoseTheSystemHas) {
-  const std::vector<int> present = PresentComPorts();
-  EXPECT_NE(
-      std::find(present.begin(), present.end(), std::atoi(std::getenv("VANTREL_TEST_PTY_PORT"))),
-      present.end());
-  for (int n : present) EXPECT_TRUE(n >= 1 && n <= kMaxComPort) << n;
 }
 
 // Runs last: the driver closes its end of the pty, which then is gone.
