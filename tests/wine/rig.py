@@ -10,11 +10,10 @@ maps to, fktarget as the window in front, fkl writing the files the program read
     assert target.take(2) == keys("+A -A")
     r.close()
 
-The prefix is prepared by `wine-run --setup-only` (the same code wine-run uses). A
-rig holds the prefix lock for its whole life, so no other test maps the prefix's
-ports meanwhile, and ends only the processes it started, each by its process group
-(a Wine program's loader process is the Windows process itself; the programs it
-starts stay in its group; Wine's services live in another one).
+The prefix is prepared by `wine-run --setup-only`. A rig holds the prefix lock for its
+whole life, so no other test maps the prefix's ports meanwhile, and ends only the
+processes it started, each by its process group (a Wine program's loader process is
+the Windows process itself; Wine's services live in another group).
 """
 
 import fcntl
@@ -48,6 +47,19 @@ def keys(script):
     """fktarget's key events for "+Shift +A -A -Shift" (+ down, - up)."""
     return [("keydown" if s[0] == "+" else "keyup", f"0x{VK.get(s[1:]) or ord(s[1:]):02X}")
             for s in script.split()]
+
+
+def tap(*vks, ms=60):
+    """fkinject tokens: each key pressed and given time to act (a key that comes before
+    a submenu is open moves in the parent menu instead)."""
+    return [t for vk in vks for t in (f"kd:{vk}", f"ku:{vk}", f"w:{ms}")]
+
+
+def tray(message=0x204, wait_ms=3000):
+    """fkinject tokens: the tray icon's callback (WM_MOUSEMOVE, wParam the icon's id,
+    lParam the mouse message over it; by default the right button's press), then
+    what menus are open within wait_ms."""
+    return ["post", "VantrelMainWindow", "0x200", "1", hex(message), "menus", str(wait_ms)]
 
 
 def winpath(path):
@@ -89,6 +101,19 @@ def main():
     unittest.main(module="__main__", argv=[sys.argv[0], "-v"] + sys.argv[1:])
 
 
+class Suite(unittest.TestCase):
+    """Cases that share one program run, in order (test_1_..., test_2_...): the rig
+    build/wine-e2e/NAME, then the class's start()."""
+
+    NAME, LOCALE = None, None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.rig = Rig(cls.NAME or cls.__name__, cls.LOCALE)
+        cls.addClassCleanup(cls.rig.close)
+        cls.start()
+
+
 class Sim:
     """fksim's scripted face: one command, one reply (a block for "frames")."""
 
@@ -121,13 +146,6 @@ class Sim:
 
     def press(self, key):
         assert self.cmd(f"press {key}").startswith("ok press"), key
-
-    def send(self, hexs):
-        assert self.cmd(f"hex {hexs}").startswith("ok hex"), hexs
-
-    def lamps(self):
-        """32 digits, key 1 first: 1 lit, 0 dark."""
-        return self.cmd("lamps").split()[2]
 
 
 class Target:
@@ -237,7 +255,7 @@ class Rig:
         self.targets += 1
         log = self.dir / f"target{self.targets}.log"
         title = ["--title", title] if title else []
-        self.wine(FKTARGET, "--log", winpath(log), "--topmost", *title)
+        self.wine(FKTARGET, "--log", winpath(log), *title)
         wait_for(lambda: log.exists() and "ready" in log.read_text(errors="replace"), 30,
                  "fktarget to start")
         return Target(log)

@@ -1,10 +1,10 @@
-// The window in front for end-to-end tests: an edit control with the focus that
-// logs every key and mouse-button message it receives, and the text of every
-// paste, as UTF-8 lines "<ms since start> <event> <detail>" to the file given.
-// Its context menu has one item, "&Paste", so a right click and the key P paste
-// the clipboard, as the program's text steps expect of the window in front.
-// --title names the window, so a test can put a window of a given title in front.
-//   fktarget.exe --log FILE [--topmost] [--title TEXT]
+// The window in front for end-to-end tests, on top of the others: an edit control with
+// the focus that logs every key and mouse-button message it receives, and the text of
+// every paste, as UTF-8 lines "<ms since start> <event> <detail>" to the file given.
+// Its context menu has one item, "&Paste", so a right click and the key P paste the
+// clipboard, as the program's text steps expect of the window in front. --title names
+// the window, so a test can put a window of a given title in front.
+//   fktarget.exe --log FILE [--title TEXT]
 #include <windows.h>
 
 #include <string>
@@ -19,29 +19,21 @@ WNDPROC g_edit_proc = nullptr;
 DWORD g_start = 0;
 
 void Log(const char* event, const std::wstring& detail = L"") {
-  std::string line = std::to_string(GetTickCount() - g_start) + ' ' + event;
-  if (!detail.empty()) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, detail.data(), static_cast<int>(detail.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, detail.data(), static_cast<int>(detail.size()), utf8.data(), n,
-                        nullptr, nullptr);
-    line += ' ' + utf8;
-  }
-  line += '\n';
+  char utf8[4096];
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, detail.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+  const std::string line = std::to_string(GetTickCount() - g_start) + ' ' + event +
+                           (n > 1 ? ' ' + std::string(utf8, n - 1) : "") + '\n';
   DWORD written;
   WriteFile(g_log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 std::wstring ClipboardText() {
-  std::wstring text;
   if (!OpenClipboard(nullptr)) return L"<clipboard busy>";
-  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-    if (const auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
-      text = p;
-      GlobalUnlock(h);
-    }
-  }
+  const HANDLE h = GetClipboardData(CF_UNICODETEXT);
+  const auto* p = h ? static_cast<const wchar_t*>(GlobalLock(h)) : nullptr;
+  const std::wstring text = p ? p : L"";
+  if (p) GlobalUnlock(h);
   CloseClipboard();
   return text;
 }
@@ -79,9 +71,6 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_SIZE:
-      if (g_edit) MoveWindow(g_edit, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
-      return 0;
     case WM_SETFOCUS:
       if (g_edit) SetFocus(g_edit);
       return 0;
@@ -99,12 +88,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   const wchar_t* log_path = nullptr;
-  bool topmost = false;
   std::wstring title = L"Vantrel target";
   for (int i = 1; i < argc; ++i) {
     const std::wstring a = argv[i];
     if (a == L"--log" && i + 1 < argc) log_path = argv[++i];
-    if (a == L"--topmost") topmost = true;
     if (a == L"--title" && i + 1 < argc) title = argv[++i];
   }
   if (!log_path) return 2;
@@ -115,13 +102,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = MainProc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = L"VantrelTarget";
   RegisterClassW(&wc);
-  HWND hwnd =
-      CreateWindowExW(topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, title.c_str(),
-                      WS_OVERLAPPEDWINDOW, 100, 100, 640, 400, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
+                              100, 100, 640, 400, nullptr, nullptr, instance, nullptr);
   g_edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 0,
                            0, 640, 400, hwnd, nullptr, instance, nullptr);
   g_edit_proc = reinterpret_cast<WNDPROC>(
@@ -135,8 +119,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   Log("ready");
 
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+  for (MSG msg; GetMessageW(&msg, nullptr, 0, 0) > 0;) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""The resident program end to end under Wine, where the real line, input, clipboard,
+shell and windows take part: Vantrel.exe with fksim behind COM1 and fktarget windows in
+front, each class one program run with its cases in order. The frames' bytes and the
+logic are the native tests'; here fksim names the frames.
+
+    test_resident.py [--model 6094|48G9995|X8000] [--locale ja_JP.UTF-8] [unittest args]
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import rig  # noqa: E402
+from rig import keys, tap, tray  # noqa: E402
+
+FKPING = rig.MINGW / "tests" / "wine" / "target" / "fkping.exe"
+WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP = 0x201, 0x202, 0x203, 0x205
+VK_RETURN, VK_ESCAPE, VK_UP, VK_RIGHT, VK_DOWN = 0x0D, 0x1B, 0x26, 0x27, 0x28
+MODEL = "X8000"
+LAYOUT = ("1=結合,#C", "5=結合,#Shift+Ctrl+A", "6=結合,#B", "7=結合,*図面 ｱｲｳ abc,#Enter",
+          "9=分割,#Shift,#Ctrl",
+          # Key 6 with the left, middle and right mouse button held.
+          "2:6=結合,#L", "3:6=結合,#M", "4:6=結合,#R")
+# The frames of the lamps' refresh and of the release of split mode's keys.
+REFRESH = {"6094": ["refresh-08", "refresh"], "48G9995": ["reset-prefix", "release-reset"],
+           "X8000": ["refresh"]}
+RELEASE = {"6094": ["release-reset"], "48G9995": ["reset-prefix", "release-reset"],
+           "X8000": ["reset-prefix", "release-reset"]}
+
+
+class Playback(rig.Suite):
+    """Key press to playback for one device model (--model), text in a locale."""
+
+    @classmethod
+    def start(cls):
+        r = cls.rig
+        cls.saved = r.settings(FkNameT=r.layout("keys.fkl", *LAYOUT), FileOn=1, FkModel=MODEL)
+        cls.sim, cls.target, cls.app = r.start_sim(MODEL), r.start_target(), r.start_vantrel()
+
+    def play(self, key, script, quiet=0.3):
+        """Presses a key (an int) or sends hex bytes; asserts the key events that follow."""
+        self.sim.press(key) if isinstance(key, int) else self.sim.cmd(f"hex {key}")
+        expected = keys(script)
+        self.assertEqual(self.target.take(len(expected), quiet=quiet), expected, key)
+
+    def test_1_startup_sequence_then_the_refresh_half_a_second_later(self):
+        refreshed = self.sim.frame("refresh", 20000)
+        got = self.sim.frames()
+        self.assertTrue(refreshed, f"no refresh: {got}, Vantrel ended: {self.app.poll()}")
+        self.assertEqual([name for _, name in got], ["startup"] + REFRESH[MODEL])
+        self.assertTrue(400 < (got[1][0] - got[0][0]) / 1000 < 1500, got)
+        if MODEL == "6094":
+            self.assertGreaterEqual((got[2][0] - got[1][0]) / 1000, 40, "08 and mask too close")
+
+    def test_2_keys_after_the_first_data(self):
+        self.play(6, "", quiet=0.5)  # the first data only identifies the device
+        self.play(1, "+C -C")  # a zero byte on the 6094: its line must keep zero bytes
+        self.play(5, "+Shift +Ctrl +A -A -Ctrl -Shift")
+        if MODEL != "6094":
+            self.play("1B0021", "+C -C")  # the other lines drop them, even inside a code
+
+    def test_3_split_mode_holds_its_keys_and_darkens_the_lamp_per_step(self):
+        self.sim.cmd("clear")
+        self.play(9, "+Shift +Ctrl")
+        self.assertTrue(self.sim.frame("hold_9"))
+        self.play(9, "-Ctrl -Shift")
+        self.assertTrue(self.sim.frame("release-reset"))
+        self.assertEqual([name for _, name in self.sim.frames()],
+                         ["hold 9"] * 2 + RELEASE[MODEL], "one hold lamp per step")
+        # Another key while held releases first, then plays; on the 6094 it comes as
+        # the port reopens after the hold lamp, and must not be lost.
+        for _ in range(5 if MODEL == "6094" else 1):
+            self.sim.press(9)
+            self.play(6, "+Shift +Ctrl -Ctrl -Shift +B -B")
+            self.assertTrue(self.sim.frame("release-reset"))
+
+    def test_4_the_mouse_button_held_picks_the_page(self):
+        kinds = ("lbuttonup", "mbuttonup", "rbuttonup") + rig.KEY_EVENTS
+        for flags, up, page in ((2, "lbuttonup", "L"), (32, "mbuttonup", "M"),
+                                (8, "rbuttonup", "R")):
+            self.assertEqual(self.rig.inject(f"m:{flags}")[0], 0)  # the button goes down, stays
+            self.sim.press(6)
+            # Let go first; the right button's menu is closed with Esc.
+            expected = [(up, "")] + keys("-Esc" if page == "R" else "") + keys(f"+{page} -{page}")
+            self.assertEqual(self.target.take(len(expected), kinds), expected)
+        self.play(6, "+B -B")
+
+    def test_5_text_is_pasted_in_every_locale(self):
+        # Through the clipboard, a right click and P (only its release reaches the
+        # window: the P chooses the menu item).
+        self.sim.press(7)
+        expected = [("menu-chosen", "paste"), ("paste", "図面 ｱｲｳ abc")] + keys("-P +Enter -Enter")
+        self.assertEqual(self.target.take(5, ("menu-chosen", "paste") + rig.KEY_EVENTS), expected)
+
+    def test_9_close_releases_held_keys_puts_the_lamps_out_and_saves(self):
+        self.play(9, "+Shift +Ctrl")
+        self.rig.close_vantrel(self.app)
+        self.assertEqual(self.target.take(2), keys("-Ctrl -Shift"))
+        self.assertTrue(self.sim.frame("off", 1000))
+        self.assertEqual((self.rig.dir / "Vantrel.sys").read_bytes(), self.saved)
+
+
+class Tray(rig.Suite):
+    """Layouts a to e (key 1 types the letter, key 2 holds Shift), start-up layout
+    start.fkl.txt (key 1 types S), the hand-over on; an X8000 past its first data."""
+
+    @classmethod
+    def start(cls):
+        r = cls.rig
+        for letter in "abcde":
+            r.layout(f"{letter}.fkl", f"1=結合,#{letter.upper()}", "2=分割,#Shift")
+        r.settings(FkNameT=r.layout("start.fkl.txt", "1=結合,#S"), FileOn=1, FkModel="X8000",
+                   Timer1On=1)
+        cls.sim, cls.target, cls.app = r.start_sim(), r.start_target(), r.start_vantrel()
+        r.past_first_data(cls.sim)
+
+    def test_1_a_second_copy_leaves_the_first_alone(self):
+        untouched = (self.rig.dir / "Vantrel.sys").read_bytes()
+        self.sim.cmd("clear")
+        second = self.rig.start_vantrel()
+        # Its message box gets OK as soon as it is up; then the copy ends.
+        rig.wait_for(lambda: self.rig.inject("post", "#32770", "0x111", "1", "0")[0] == 0, 20,
+                     "the second copy's message")
+        self.assertEqual(second.wait(20), 0)
+        self.assertEqual(self.sim.frames(), [])
+        self.assertEqual((self.rig.dir / "Vantrel.sys").read_bytes(), untouched)
+        self.rig.inject("front", "VantrelTarget", "*")
+
+    def test_2_the_menu_opens_on_the_right_button_and_the_keys_go_back_in_front(self):
+        rc, lines = self.rig.inject(*tray(WM_LBUTTONDOWN, 500), *tray(WM_LBUTTONUP, 500),
+                                    *tray(WM_LBUTTONDBLCLK, 500), *tray(WM_RBUTTONUP, 500),
+                                    *tray(), *tap(VK_ESCAPE))
+        self.assertEqual([line.split()[0] for line in lines], ["none"] * 4 + ["menu"], lines)
+        time.sleep(0.7)
+        self.sim.press(1)
+        self.assertEqual(self.target.take(2), keys("+S -S"))
+        # Wine lists a folder sorted by name: the submenu shows e (File5) at the top and a
+        # (File1) at the bottom, no start.fkl.txt.
+        for row, letter in ((4, "A"), (1, "D")):
+            self.assertEqual(self.rig.inject(*tray())[1][0].split()[0], "menu")
+            self.sim.cmd("clear")
+            # The rows only once the submenu is open.
+            self.rig.inject(*tap(VK_DOWN, VK_DOWN, VK_RIGHT))
+            rig.wait_for(lambda: len(self.rig.inject("menus", "100")[1]) == 2, 10, "the submenu")
+            self.rig.inject(*tap(*[VK_DOWN] * row, VK_RETURN))
+            chosen = time.monotonic()
+            refresh = self.sim.frame("refresh")
+            self.assertTrue(refresh, "no lamps refresh after the choice")
+            self.assertGreater(refresh[0] / 1e6 - chosen, 0.25, "the refresh waits for its timer")
+            self.sim.press(1)
+            self.assertEqual(self.target.take(2), keys(f"+{letter} -{letter}"), row)
+
+    def test_3_a_line_that_stops_draining_never_blocks_the_window(self):
+        sim = self.sim
+        sim.cmd("reading off")
+        sim.frames()
+        # Fill the line towards the device until it takes no more.
+        fd = os.open(rig.WORK / "com1", os.O_WRONLY | os.O_NONBLOCK | os.O_NOCTTY)
+        try:
+            while True:
+                os.write(fd, b"\0" * 4096)
+        except BlockingIOError:
+            pass
+        finally:
+            os.close(fd)
+        ping = self.rig.wine(FKPING, "VantrelMainWindow", "4000", stdout=subprocess.PIPE,
+                             text=True)
+        time.sleep(0.5)
+        for _ in range(4):  # each press writes a lamp frame the line cannot take now
+            sim.press(2)
+        self.assertEqual(self.target.take(4), keys("+Shift -Shift +Shift -Shift"))
+        _, count, max_ms, timeouts = ping.communicate(timeout=60)[0].split()
+        self.assertEqual(timeouts, "0")
+        self.assertLess(float(max_ms), 100, f"{count} pings")
+        sim.cmd("reading on")
+        sim.frame("release-reset", 5000)
+        sim.frame("release-reset", 5000)
+        names = [n for _, n in sim.frames() if n != "unknown"]
+        self.assertEqual(names, ["hold 2", "reset-prefix", "release-reset"] * 2)
+
+    def test_4_the_cad_program_in_front_gets_the_device(self):
+        for title in ("MC/W", "Helix Drafting 図面"):  # a whole prefix, a longer title
+            with self.subTest(title=title):
+                self.sim.cmd("clear")
+                self.rig.start_target(title)
+                self.assertTrue(self.sim.frame("off"), "did not take the device")
+                self.rig.inject("front", "VantrelTarget", "Vantrel target")
+                self.assertTrue(self.sim.frame("refresh", 4000), "the device was not taken back")
+                self.assertEqual([name for _, name in self.sim.frames()], ["off", "refresh"])
+                self.sim.press(1)
+                self.assertEqual(self.target.take(2), keys("+D -D"))
+
+    def test_9_exit_from_the_menu_puts_the_lamps_out_and_saves(self):
+        # "終了" is the menu's last item.
+        self.rig.inject(*tray(), *tap(VK_UP, VK_RETURN))
+        self.assertTrue(self.sim.frame("off", 5000))
+        self.assertEqual(self.app.wait(20), 0)
+        self.assertEqual((self.rig.dir / "Vantrel.sys").read_bytes(),
+                         self.rig.settings(FkNameT=rig.winpath(self.rig.dir / "d.fkl"), FileOn=1,
+                                           FkModel="X8000", Timer1On=1))
+
+
+class Outage(rig.Suite):
+    """No model set and no device at start-up; a 6094 comes, goes and comes back."""
+
+    @classmethod
+    def start(cls):
+        cls.rig.settings(FkNameT=cls.rig.layout("a.fkl", "1=結合,#A"), FileOn=1)
+        cls.target, cls.app = cls.rig.start_target(), cls.rig.start_vantrel()
+
+    def test_1_a_missing_port_is_retried_and_a_6094_found_plays_at_once(self):
+        time.sleep(1.5)
+        self.assertIsNone(self.app.poll())
+        appeared = time.monotonic()
+        sim = Outage.sim = self.rig.start_sim("6094")
+        self.assertTrue(sim.frame("startup"))
+        self.assertLess(time.monotonic() - appeared, 2)  # retried every second
+        self.assertTrue(sim.frame("refresh"), "Vantrel did not start")
+        sim.cmd("ident")  # the first data names the model
+        self.assertTrue(sim.frame("refresh", 3000), "no refresh in the 6094's own frames")
+        sim.press(1)  # a zero byte, which the line settings of other models drop
+        self.assertEqual(self.target.take(2), keys("+A -A"))
+
+    def test_2_a_lost_port_comes_back(self):
+        self.rig.stop_sim(self.sim)
+        time.sleep(1.5)
+        self.assertIsNone(self.app.poll())
+        sim = self.rig.start_sim("6094")
+        self.rig.past_first_data(sim)
+        sim.press(1)
+        self.assertEqual(self.target.take(2), keys("+A -A"))
+
+
+if __name__ == "__main__":
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--model", choices=("6094", "48G9995", "X8000"), default=MODEL)
+    ap.add_argument("--locale")
+    args, sys.argv[1:] = ap.parse_known_args()
+    MODEL = args.model
+    Playback.NAME, Playback.LOCALE = f"playback-{MODEL}", args.locale
+    rig.main()
