@@ -14,16 +14,13 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import rig  # noqa: E402
+from rig import tap  # noqa: E402
 
 EDITOR = ["VantrelEditorWindow", "Button Editor Ve1.2"]
-ASSIGN_9 = ["VantrelAssignKeyWindow", "Button 9 (マウスのクリック無)"]
 ASSIGN = ["VantrelAssignKeyWindow", "Button {} (マウスのクリック無)"]
-WM_CLOSE, WM_KEYDOWN, WM_RBUTTONDOWN = 0x10, 0x100, 0x204
+ASSIGN_9 = [ASSIGN[0], ASSIGN[1].format(9)]
+WM_CLOSE, WM_KEYDOWN = 0x10, 0x100
 VK_RETURN, VK_MENU, VK_DOWN = 0x0D, 0x12, 0x28
-
-
-def tap(*vks):
-    return [t for vk in vks for t in (f"kd:{vk}", f"ku:{vk}", "w:60")]
 
 
 def menu(letter):
@@ -45,54 +42,28 @@ def close(window):
 class Editor(unittest.TestCase):
     def start(self, name, model, port=1, **settings):
         """Vantrel on COM`port` with layout a.fkl loaded and fksim playing `model` there;
-        (rig, sim, app). The rig holds the prefix until it is closed."""
+        (rig, sim, app). The rig holds the prefix until the test's end."""
         r = rig.Rig(f"editor/{name}", locale="ja_JP.UTF-8")
-        try:
-            r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel=model,
-                       ComS=port, **settings)
-            sim, app = r.start_sim(model, port), r.start_vantrel()
-            self.assertTrue(sim.frame("refresh", 20000), "Vantrel did not start")
-        except BaseException:
-            r.close()
-            raise
+        self.addCleanup(r.close)
+        r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel=model, ComS=port,
+                   **settings)
+        sim, app = r.start_sim(model, port), r.start_vantrel()
+        self.assertTrue(sim.frame("refresh", 20000), "Vantrel did not start")
         return r, sim, app
 
     def open_editor(self, r):
         """The tray menu's third item, "エディタ"."""
-        rc, _ = r.inject("post", "VantrelMainWindow", "0x200", "1", hex(WM_RBUTTONDOWN), "menus",
-                         "3000", *tap(VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN), "wait", *EDITOR,
+        rc, _ = r.inject(*rig.tray(), *tap(VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN), "wait", *EDITOR,
                          "10000")
         self.assertEqual(rc, 0, "the editor did not open")
 
-    def test_wake_up_and_key_9_per_model(self):
-        for model, port, wake in (("6094", 1, ["wake-01", "wake-06", "wake-08"]),
-                                  ("48G9995", 1, ["wake"]),
-                                  ("X8000", 12, ["wake"])):  # a USB adapter's port number
-            r, sim, app = self.start(f"wake_{model}", model, port)
-            with self.subTest(model=model):
-                self.open_editor(r)
-                times = [sim.frame(name) for name in wake]
-                self.assertTrue(all(times), (times, sim.cmd("frames")))
-                for before, after in zip(times, times[1:]):
-                    self.assertGreater(after[0] - before[0], 40000, "50 ms between the bytes")
-                # The key's lamp while its dialog is up, the lamps off once it is closed.
-                self.assertEqual(r.inject("click", *EDITOR, "9", "wait", *ASSIGN_9, "5000")[0], 0)
-                self.assertTrue(sim.frame("editor-key_9"))
-                self.assertEqual(r.inject(*close(ASSIGN_9))[0], 0)
-                self.assertTrue(sim.frame("off"))
-                # Closed, the editor hands the port back and the shell lights the lamps.
-                self.assertEqual(r.inject(*close(EDITOR))[0], 0)
-                self.assertTrue(sim.frame("refresh"), sim.cmd("frames"))
-                r.close_vantrel(app)
-            r.close()
-
-    def test_model_port_place_and_new_layout_then_logoff_and_restart(self):
-        r, sim, app = self.start("session", "X8000")
-        self.addCleanup(r.close)
+    def test_model_port_place_and_new_layout_then_logoff(self):
+        r, sim, app = self.start("session", "X8000", 12)  # a USB adapter's port number
         com3 = r.start_sim("6094", 3)
         self.open_editor(r)
         self.assertTrue(sim.frame("wake"))
-        # The model applies to the next frame; the port, once the editor has closed.
+        # The key's lamp while its dialog is up, the lamps off once it is closed; the
+        # model applies to the next frame, the port once the editor has closed.
         r.inject("click", *EDITOR, "6094 020", "w:300", "click", *EDITOR, "9", "wait", *ASSIGN_9,
                  "5000", *close(ASSIGN_9))
         self.assertTrue(frame_bytes(sim, "editor-key_9").startswith("940080"))
@@ -102,7 +73,10 @@ class Editor(unittest.TestCase):
         sim.cmd("clear")
 
         self.open_editor(r)  # where it was closed, waking the 6094 on COM3
-        self.assertTrue(com3.frame("wake-08"))
+        times = [com3.frame(name) for name in ("wake-01", "wake-06", "wake-08")]
+        self.assertTrue(all(times), (times, com3.cmd("frames")))
+        for before, after in zip(times, times[1:]):
+            self.assertGreater(after[0] - before[0], 40000, "50 ms between the bytes")
         self.assertEqual(r.inject("rect", *EDITOR)[1][0].split()[1:3], ["200", "150"])
         r.inject(*menu("N"), "wait", "#32770", "消去確認", "5000", "click", "#32770", "消去確認",
                  "OK", "gone", "#32770", "消去確認", "5000", *menu("S"), "click", *EDITOR, "自動切換")
@@ -117,15 +91,9 @@ class Editor(unittest.TestCase):
         self.assertEqual(written, r.settings(FkNameT=rig.winpath(layout), Form2Top=150 * 15,
                                              Form2Left=200 * 15, FileOn=1, Timer1On=1, ComS=3,
                                              FkModel="6094"))
-        app = r.start_vantrel()
-        self.assertTrue(com3.frame("startup", 20000))
-        self.open_editor(r)
-        self.assertEqual(r.inject("rect", *EDITOR)[1][0].split()[1:3], ["200", "150"])
-        r.close_vantrel(app)
 
     def test_record_keys_clicks_and_text_then_play_them(self):
         r, sim, app = self.start("record", "X8000")
-        self.addCleanup(r.close)
         self.open_editor(r)
 
         def dialog(key):
