@@ -51,6 +51,11 @@ class Installer(unittest.TestCase):
         self.assertEqual({n: (docs / n).read_bytes() for n in kept}, kept)
         self.assertEqual(sorted(os.listdir(docs)), sorted([*kept, "Vantrel.sys"]))
         self.assertTrue(startup.exists())
+        # A session start runs the StartUp folder; the uninstaller closes that Vantrel,
+        # whose settings then show its working folder.
+        (docs / "Vantrel.sys").unlink()
+        self.assertEqual(run("wineboot"), 0)
+        self.assertEqual(r.inject("wait", "VantrelMainWindow", "*", "20000")[0], 0)
         # The uninstaller runs on from a copy of itself; the program folder goes last.
         self.assertEqual(run(r"C:\Program Files\Vantrel\Uninstall.exe", "/S"), 0)
         rig.wait_for(lambda: not installed.exists(), 30, "the uninstaller")
