@@ -7,10 +7,10 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstdlib>
-#include <map>
 #include <numeric>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -37,12 +37,17 @@ struct Host : PortOut,
               ForegroundCheck {
   explicit Host(std::u16string& model) : model(model) {}
   void Write(std::span<const std::uint8_t> bytes) override {
-    Check(std::set<std::size_t>{1, 5, 10, 18, 24, 29, 34}.count(bytes.size()) == 1);
+    constexpr std::array<std::size_t, 7> kFrameLengths{1, 5, 10, 18, 24, 29, 34};
+    Check(std::ranges::find(kFrameLengths, bytes.size()) != kFrameLengths.end());
   }
   void Reopen() override {}
   int Key(std::uint8_t vk, bool up) override {
-    Check(vk == 27 || vk == 80 ||
-          std::ranges::any_of(KeyNameTable(), [&](const KeyNameRow& r) { return r.code == vk; }));
+    static const std::bitset<256> named = [] {
+      std::bitset<256> codes;
+      for (const KeyNameRow& r : KeyNameTable()) codes.set(r.code);
+      return codes.set(27).set(80);
+    }();
+    Check(named[vk]);
     Check(!up || down[vk] > 0);
     down[vk] += up ? -1 : 1;
     return 1;
@@ -55,10 +60,7 @@ struct Host : PortOut,
     n = (flags & (4 | 16 | 64)) ? (n > 0 ? n - 1 : 0) : n + 1;
     return 1;
   }
-  int Down() const {
-    return std::accumulate(down.begin(), down.end(), 0,
-                           [](int t, auto& n) { return t + n.second; });
-  }
+  int Down() const { return std::accumulate(down.begin(), down.end(), 0); }
   bool LeftDown() const override { return button[0]; }
   bool MiddleDown() const override { return button[1]; }
   bool RightDown() const override { return button[2]; }
@@ -76,7 +78,7 @@ struct Host : PortOut,
   void InputRefused(const ForegroundWindow&, Refusal) override { Check(false); }
 
   std::u16string& model;
-  std::map<int, int> down;
+  std::array<int, 512> down{};
   bool button[3] = {}, armed[2] = {};
   Result clip = Result::kOk;
 };
