@@ -16,7 +16,7 @@
 
 #include "core/data/files.h"
 #include "core/data/macro.h"
-#include "core/device/platform.h"
+#include "core/device/frames.h"
 #include "core/editor/editor.h"
 #include "core/shell/resident.h"
 #include "tools/common/iconv_codec.h"
@@ -98,6 +98,11 @@ struct FakeSerial : device::SerialControl {
   int comm_port = 0;
   std::vector<std::uint8_t> received;
 };
+
+// What the port sees for a frame: its bytes, then the reopen it asks for.
+inline std::string Sent(const device::Frame& f) {
+  return "port " + Hex(f.bytes) + "\n" + (f.reopen ? "reopen\n" : "");
+}
 
 // The lines of opening the port on COM n (6094: odd parity, zero bytes kept).
 inline std::string OpenLines(int com, int buffer, bool is_6094 = false, bool null_discard = true) {

@@ -16,45 +16,40 @@ std::string Out(const Frame& f) {
   return Hex(f.bytes) + (f.reopen ? " +reopen" : "") + (f.lamp_state ? " lamps" : "");
 }
 
-const std::string kLit29 =
-    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 00 00 00 00 1B 11 1B 13 94 FF FF FF FF 1B 11";
-const std::string kHold29Key2 =
-    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 FD FF FF FF 1B 11";
-const std::string kOff29 =
-    "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 01 00 00 00 1B 11 1B 13 94 00 00 00 00 1B 11";
+// The 29-byte frame as the device documentation writes it: mode byte, then the mask.
+std::string F29(const char* mode, const std::string& mask) {
+  return "1B 13 94 00 00 00 00 1B 11 1B 13 1B 13 94 "s + mode + " 00 00 00 1B 11 1B 13 94 " + mask +
+         " 1B 11";
+}
 
-TEST(Frames, GoldenPerModel) {
+TEST(Frames, GoldenPerModelAndLampBitOrders) {
+  const std::string lit29 = F29("00", "FF FF FF FF");
   struct Row {
     Model model;
     std::string refresh, release_reset, hold_key2, lamps_off;
   };
   const Row rows[] = {
-      {Model::kX8000, kLit29 + " +reopen lamps", "1B 13 1B 12 20 " + kLit29 + " lamps",
-       kHold29Key2 + " lamps", kOff29 + " lamps"},
-      {Model::k48G9995, "1B 13 1B 12 20 " + kLit29 + " lamps",
-       "1B 13 1B 12 20 " + kLit29 + " lamps",
+      {Model::kX8000, lit29 + " +reopen lamps", "1B 13 1B 12 20 " + lit29 + " lamps",
+       F29("01", "FD FF FF FF") + " lamps", F29("01", "00 00 00 00") + " lamps"},
+      {Model::k48G9995, "1B 13 1B 12 20 " + lit29 + " lamps", "1B 13 1B 12 20 " + lit29 + " lamps",
        "1B 11 1B 13 1B 12 20 1B 14 22 1B 11 1B 11 1B 13 1B 11",
        "1B 13 1B 13 1B 14 24 1B 13 1B 14 20 1B 13 1B 18 20 1B 13 1B 18 20 1B 13"},
       {Model::k6094, "94 FF FF FF FF +reopen lamps", "94 FF FF FF FF +reopen lamps",
        "94 BF FF FF FF +reopen lamps", "94 00 00 00 00 lamps"},
   };
+  EXPECT_EQ(Out(StartupSequence()), "06 1B 13 1B 13 1B 13 1B 18 20");
+  EXPECT_EQ(Out(Refresh6094First()), "08");
   for (const Row& r : rows) {
     SCOPED_TRACE(static_cast<int>(r.model));
-    EXPECT_EQ(Out(StartupSequence()), "06 1B 13 1B 13 1B 13 1B 18 20");
     EXPECT_EQ(Out(Refresh(r.model)), r.refresh);
     EXPECT_EQ(Out(ReleaseReset(r.model)), r.release_reset);
     EXPECT_EQ(Out(HoldLamp(r.model, 2)), r.hold_key2);
     EXPECT_EQ(Out(LampsOff(r.model)), r.lamps_off);
   }
-  EXPECT_EQ(Out(Refresh6094First()), "08");
   // The 48G9995 names the key in its hold frame: 21 for key 1 to 40 for key 32.
   EXPECT_EQ(Hex(HoldLamp(Model::k48G9995, 1).bytes).substr(27, 2), "21");
   EXPECT_EQ(Hex(HoldLamp(Model::k48G9995, 32).bytes).substr(27, 2), "40");
-}
-
-TEST(Frames, ModelIsAWholeStringMatchAndLampBitOrders) {
-  EXPECT_EQ(ModelOf(u"6094"), Model::k6094);
-  EXPECT_EQ(ModelOf(u"48G9995"), Model::k48G9995);
+  // Only "6094" and "48G9995", whole and exact, have frames of their own (the rows above).
   for (std::u16string_view other : {u"X8000", u"", u"6094 ", u"48g9995", u"x8000", u"609"}) {
     EXPECT_EQ(ModelOf(other), Model::kX8000);
   }
@@ -65,7 +60,7 @@ TEST(Frames, ModelIsAWholeStringMatchAndLampBitOrders) {
                                    {9, "FF FE FF FF", "FF 7F FF FF"},
                                    {12, "FF F7 FF FF", "FF EF FF FF"},
                                    {32, "FF FF FF 7F", "FF FF FF FE"}}) {
-    EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(key))).substr(69), in29 + " 1B 11"s);
+    EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(key))), F29("01", in29));
     EXPECT_EQ(Hex(LampFrame6094(AllBut(key))), "94 "s + in6094);
   }
 }
@@ -106,10 +101,6 @@ struct Rig : LinkEvents {
   DeviceLink link{table, fk_model, port, input, mouse, clipboard, foreground, timers, *this};
 };
 
-// What the port sees for a frame: its bytes, then the reopen it asks for.
-std::string Sent(const Frame& f) {
-  return "port " + Hex(f.bytes) + "\n" + (f.reopen ? "reopen\n" : "");
-}
 std::string Tap(int vk) {
   return "key " + std::to_string(vk) + " down\nkey " + std::to_string(vk) + " up\n";
 }
@@ -194,18 +185,14 @@ TEST(DeviceLinkPlayback, AnotherKeyWhileHeldReleasesFirstThenPlays) {
 TEST(DeviceLinkPlayback, MouseButtonHeldChoosesThePageAndIsLetGoFirst) {
   Rig r(u"X8000");
   for (int page = 1; page <= 4; ++page) r.Set(page, 1, u"結合,#" + std::u16string(1, u'@' + page));
-  const struct {
-    bool left, middle, right;
-    std::string out;
-    int page;
-  } cases[] = {{true, true, true, "mouse 4\n" + Tap(66), 2},  // left wins
-               {false, true, true, "mouse 64\n" + Tap(67), 3},
-               {false, false, true, "mouse 16\n" + Tap(27) + Tap(68), 4},
-               {false, false, false, Tap(65), 1}};
-  for (const auto& c : cases) {
-    std::tie(r.mouse.left, r.mouse.middle, r.mouse.right) = std::tie(c.left, c.middle, c.right);
-    EXPECT_EQ(r.Receive({0x1B, 0x21}), c.out);
-    EXPECT_EQ(r.link.MouseState(), c.page);
+  for (auto [left, middle, right, out, page] :
+       {std::tuple{true, true, true, "mouse 4\n" + Tap(66), 2},  // left wins
+        {false, true, true, "mouse 64\n" + Tap(67), 3},
+        {false, false, true, "mouse 16\n" + Tap(27) + Tap(68), 4},
+        {false, false, false, Tap(65), 1}}) {
+    std::tie(r.mouse.left, r.mouse.middle, r.mouse.right) = std::tie(left, middle, right);
+    EXPECT_EQ(r.Receive({0x1B, 0x21}), out);
+    EXPECT_EQ(r.link.MouseState(), page);
   }
   // An empty page plays nothing; page 1 does not stand in for it.
   r.table.Entry(4, 1).count = 0;
@@ -301,7 +288,7 @@ TEST(DeviceLinkPlayback, UnknownTokensSendNothingAndCountsAreBounded) {
   EXPECT_EQ(r.t.Take(), Repeat("key 51 up\n"s, 10) + Repeat("key 49 up\n"s, 50));
 }
 
-TEST(DeviceLinkReceive, FirstDataNamesAnUnknownModel) {
+TEST(DeviceLinkReceive, FirstDataIsGatheredOverReadsFiftyMillisecondsApartAndNamesTheModel) {
   // Data of 3..31 characters is read again after 50 ms, up to 99 reads in all; one
   // too short to hold an 11th character is not a 48G9995's.
   const std::pair<std::string, std::u16string> cases[] = {
@@ -321,9 +308,7 @@ TEST(DeviceLinkReceive, FirstDataNamesAnUnknownModel) {
     for (int i = 0; i < 200 && r.link.Receiving(); ++i) r.link.OnTimer(LinkTimer::kGather);
     EXPECT_EQ(r.fk_model, model) << data;
   }
-}
 
-TEST(DeviceLinkReceive, FirstDataGathersOverReadsFiftyMillisecondsApart) {
   Rig r(u"", false);
   r.Set(1, 1, u"結合,#A");
   EXPECT_EQ(r.Receive({'0', '1', '2', '3', '4'}), "arm gather 50\n");

@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "common/fakes.h"
-#include "core/device/frames.h"
 
 namespace vantrel::shell::testing {
 
@@ -120,11 +119,9 @@ struct Rig {
 };
 
 // The frames the shell's transcripts check, from the device tests' golden table.
-inline const std::string kStartupFrame = "port " + Hex(device::StartupSequence().bytes) + "\n";
-inline const std::string kLampsOff =
-    "port " + Hex(device::LampsOff(device::Model::kX8000).bytes) + "\n";
-inline const std::string kRefresh =
-    "port " + Hex(device::Refresh(device::Model::kX8000).bytes) + "\nreopen\n";
+inline const std::string kStartupFrame = Sent(device::StartupSequence());
+inline const std::string kLampsOff = Sent(device::LampsOff(device::Model::kX8000));
+inline const std::string kRefresh = Sent(device::Refresh(device::Model::kX8000));
 inline const std::string kKeyA = "key 65 down\nkey 65 up\n";
 inline const std::string kIconChanged = "tray modify active アイコン変更\n";
 inline const std::string kIdleChanged = "tray modify idle アイコン変更\n";
