@@ -25,17 +25,6 @@ TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
   EXPECT_FALSE(rig.timers.Armed("handover"));
 }
 
-TEST(Startup, LineSettingsFollowTheModel) {
-  for (auto [model, is_6094] :
-       {std::pair{u"6094", true}, {u"48G9995", false}, {u"X8000", false}, {u"", false}}) {
-    Rig rig;
-    rig.PutSettings(u"ComS=3 *\r\nFkModel=" + std::u16string(model) + u" *\r\n");
-    rig.r().Start();
-    EXPECT_NE(rig.t.Take().find(OpenLines(3, 2048, is_6094, !is_6094)), std::string::npos)
-        << ToUtf8(model);
-  }
-}
-
 TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver) {
   Rig rig;
   rig.PutSettings(u"FkNameT=D:\\fk\\plate.fkl *\r\nFileOn=2 *\r\nTimer1On=2 *\r\n");
