@@ -28,10 +28,10 @@ TEST(AssignmentTable, ClearEmptiesEveryStepHoweverWrittenOrLookedAtAndKeepsTheMo
   }
 }
 
-// The mode, then "|" marker body for steps 1 to last.
+// The mode, then "," marker body for steps 1 to last.
 std::u16string Dump(const KeyEntry& e, int last) {
   std::u16string out = e.mode;
-  for (int s = 1; s <= last; ++s) out += u"|" + e.marker[s] + e.body[s];
+  for (int s = 1; s <= last; ++s) out += u"," + e.marker[s] + e.body[s];
   return out;
 }
 
@@ -46,17 +46,17 @@ TEST(MacroLineReader, SplitsByCharacterPositionAndCommasLeavingTheRestAlone) {
   // The line, the steps read and the entry from its mode to one step past the last
   // read; every step held "oold" before.
   const std::tuple<std::u16string_view, int, std::u16string_view> cases[] = {
-      {u"結合,#Shift+Ctrl+A,#Enter,*図面番号", 3, u"結合|#Shift+Ctrl+A|#Enter|*図面番号|oold"},
-      {u"分割,#Shift", 1, u"分割|#Shift|oold"},
-      {u"結合X#A", 1, u"結合|#A|oold"},  // character 3 is skipped unchecked, even a comma
-      {u",,,*x", 1, u",,|*x|oold"},
-      {u"結合,*a,b", 2, u"結合|*a|b|oold"},  // the character after a comma is a marker
-      {u"結合,,A,,B", 2, u"結合|,A|,B|oold"},
-      {u"", 0, u"MM|oold"},
-      {u"結", 1, u"結||oold"},  // step 1 exists as soon as the line does
-      {u"結合,", 1, u"結合||oold"},
-      {u"結合,#", 1, u"結合|#|oold"},
-      {u"結合,#A,", 2, u"結合|#A||oold"}};
+      {u"結合,#Shift+Ctrl+A,#Enter,*図面番号", 3, u"結合,#Shift+Ctrl+A,#Enter,*図面番号,oold"},
+      {u"分割,#Shift", 1, u"分割,#Shift,oold"},
+      {u"結合X#A", 1, u"結合,#A,oold"},  // character 3 is skipped unchecked, even a comma
+      {u",,,*x", 1, u",,,*x,oold"},
+      {u"結合,*a,b", 2, u"結合,*a,b,oold"},  // the character after a comma is a marker
+      {u"結合,,A,,B", 2, u"結合,,A,,B,oold"},
+      {u"", 0, u"MM,oold"},
+      {u"結", 1, u"結,,oold"},  // step 1 exists as soon as the line does
+      {u"結合,", 1, u"結合,,oold"},
+      {u"結合,#", 1, u"結合,#,oold"},
+      {u"結合,#A,", 2, u"結合,#A,,oold"}};
   for (const auto& [line, steps, dump] : cases) {
     KeyEntry e;
     e.mode = u"MM";
@@ -93,8 +93,8 @@ TEST(MacroLineWriter, WritesStepsUpToTheCountStoppingAtTheFirstEmptyBody) {
   EXPECT_EQ(WriteMacroLine(e), Steps(60));
 }
 
-// Every entry that differs from a fresh one, as "m.k label/count/mode,marker body,...;"
-// up to its last step holding anything.
+// Every entry that differs from a fresh one, as "m.k label/count/" and its dump up to its
+// last step holding anything, then ";".
 std::u16string Dump(const AssignmentTable& t) {
   std::u16string out;
   for (int m = 1; m <= kMouseStates; ++m) {
@@ -104,9 +104,7 @@ std::u16string Dump(const AssignmentTable& t) {
       int last = kMaxSteps;
       while (last > 0 && e.marker[last].empty() && e.body[last].empty()) --last;
       out += FromUtf8(std::to_string(m) + "." + std::to_string(k) + " ") + e.label + u"/" +
-             FromUtf8(std::to_string(e.count)) + u"/" + e.mode;
-      for (int s = 1; s <= last; ++s) out += u"," + e.marker[s] + e.body[s];
-      out += u";";
+             FromUtf8(std::to_string(e.count)) + u"/" + Dump(e, last) + u";";
     }
   }
   return out;

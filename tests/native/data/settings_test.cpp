@@ -34,7 +34,7 @@ Settings Read(std::u16string_view text, Settings s = {}) {
   return s;
 }
 
-TEST(SettingsWriter, WritesTheBannerAndSevenAlignedLines) {
+TEST(SettingsWriter, WritesTheBannerAndSevenAlignedLinesThatReadBackWhole) {
   const std::u16string stars(82, u'*');
   const std::u16string frame = u"*" + std::u16string(80, u' ') + u"*\r\n";
   EXPECT_EQ(WriteSettings({u"C:\\fk\\plate.fkl", -120, 0, 1, 0, 3, u""}, codec),
@@ -52,9 +52,7 @@ TEST(SettingsWriter, WritesTheBannerAndSevenAlignedLines) {
   EXPECT_TRUE(WriteSettings({u"", 0, 0, 0, 0, 1, u"ABCDEFGHIJKLMNOPQRSTUVWXYZ"}, codec)
                   .ends_with(codec.Encode(
                       u"\r\nFkModel=ABCDEFGHIJKLMNOPQRSTUVWXYZ * キーボードの種類\r\n")));
-}
-
-TEST(Settings, WrittenValuesReadBackWhole) {
+  // Written values read back whole.
   const Settings s{u"C:\\Program Files\\FK 配置\\a b.fkl", -32768, 4560, 1, 1, 9,
                    u"ABCDEFGHIJKLMNOPQRSTUVWXYZ"};
   EXPECT_EQ(Read(codec.Decode(WriteSettings(s, codec))), s);
