@@ -34,18 +34,15 @@ TEST(HandOver, TheCadWindowGetsThePortOnceWithHeldKeysLetGoAndAnotherWindowTakes
   rig.HoldShift();
   rig.platform.title = u"MC/W 図面";
   EXPECT_EQ(Tick(rig), kIdleChanged + "key 16 up\n" + kLampsOff + "close\n");
-  EXPECT_FALSE(rig.r().WantsPort());
   EXPECT_EQ(Tick(rig), kIdleChanged);
   EXPECT_EQ(rig.timers.In("handover"), 1000);
   rig.platform.title = u"";  // no window in front counts as another window
   EXPECT_EQ(Tick(rig), kIconChanged + OpenLines(1, 1024));
-  EXPECT_TRUE(rig.r().WantsPort());
   EXPECT_EQ(rig.Advance(500), kRefresh);
   EXPECT_EQ(rig.Receive({0x1B, 0x21}), kKeyA);
   EXPECT_EQ(rig.Advance(3000), "");  // the port kept, nothing more to do
 }
 
-// Without a layout the idle icon stays when the port is taken back.
 TEST(HandOver, AFailedTakeBackRetriesEverySecondTellsTheUserOnceAndStopsForTheCadProgram) {
   Rig rig;
   rig.PutSettings(kHandOverOn);
@@ -65,8 +62,17 @@ TEST(HandOver, AFailedTakeBackRetriesEverySecondTellsTheUserOnceAndStopsForTheCa
   rig.serial.present = true;
   EXPECT_EQ(rig.Advance(5000).find("open"), std::string::npos);
   EXPECT_FALSE(rig.serial.open);
+  // The editor and the shut-down leave the lamps alone while handed over.
+  rig.r().Editor();
+  EXPECT_EQ(rig.t.Take(), "editor\n" + OpenLines(1, 1024) + kIdleChanged);
+  Tick(rig);  // handed over again
+  // Without a layout the idle icon stays when the port is taken back.
   rig.platform.title = u"メモ帳";
   EXPECT_EQ(Tick(rig), OpenLines(1, 1024));
+  rig.platform.title = u"MC/W";
+  Tick(rig);
+  rig.r().Exit();
+  EXPECT_EQ(rig.t.Take(), "save C:\\work\\Vantrel.sys\ntray delete idle アイコン変更\nquit\n");
 }
 
 TEST(HandOver, TicksLetMessagesRunButNeverCloseThePortInTheMiddleOfAKey) {

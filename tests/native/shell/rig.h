@@ -73,13 +73,15 @@ struct Rig {
 
   // Started with layout C:\work\a.fkl (key 1 plays "A") loaded at start-up and the
   // settings lines added; the first data consumed unless the test sends its own,
-  // the start-up refresh done and the transcript taken.
-  void StartWithLayout(std::u16string_view settings = u"", bool first_data = true) {
+  // the start-up refresh done and the transcript taken. Returns what Start() did.
+  std::string StartWithLayout(std::u16string_view settings = u"", bool first_data = true) {
     PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n" + std::u16string(settings));
     PutLayout(u"C:\\work\\a.fkl", u"", u"A");
     r().Start();
+    const std::string started = t.Take();
     if (first_data) Receive({0x1B, 0x21});
     Advance(500);
+    return started;
   }
   // Key 2 holds Shift in split mode, and is pressed.
   void HoldShift() {
