@@ -28,10 +28,6 @@ struct FakeDialog : AssignKeyPlatform {
   std::deque<std::optional<std::u16string>> answers;
 };
 
-MouseButton Button(char c) {
-  return c == 'L' ? MouseButton::kLeft : c == 'R' ? MouseButton::kRight : MouseButton::kMiddle;
-}
-
 struct Dialog {
   explicit Dialog(int mouse = 1, std::u16string_view line = u"") : mouse(mouse) {
     Assign(table.Entry(mouse, 3), line).label = u"ラベル";
@@ -56,7 +52,8 @@ struct Dialog {
       if (e[0] == 'k') d->KeyDown(n, shift);
       if (e[0] == 'u') d->KeyUp(n);
       if (e[0] == 'e' && e[1] == 'd') d->EditText(n);
-      if (e[0] == 'm' && e[2] == '/') d->MouseDown(Button(e[1]), shift);
+      if (e[0] == 'm' && e[2] == '/')
+        d->MouseDown(MouseButton(std::string("LRM").find(e[1])), shift);
     }
     std::string out = platform.t.Take();
     for (int s = 1; s <= d->StepCount(); ++s) out += Str(d->SlotAt(s).caption) + "|";
