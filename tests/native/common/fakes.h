@@ -143,8 +143,7 @@ struct FakeMouse : device::MouseButtons {
 struct FakeClipboard : device::Clipboard {
   explicit FakeClipboard(Transcript& t) : t(t) {}
   Result SetText(std::u16string_view text) override {
-    t.Add("clip " + ToUtf8(text));
-    return result;
+    return t.Add("clip " + ToUtf8(text)), result;
   }
   Transcript& t;
   Result result = Result::kOk;

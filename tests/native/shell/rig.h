@@ -1,7 +1,5 @@
-// A Resident wired to the shared fakes, everything it does in one transcript:
-// "tray add idle Quillbox", "CommPort=1", "open COM1", "port 06 1B ...", "close",
-// "key 65 down", "balloon ...", "save C:\work\Vantrel.sys", "quit".
-// Timers run on a simulated clock: Advance(ms) fires what falls due, in order.
+// A Resident wired to the shared fakes, everything it does in one transcript; besides the
+// fakes' lines, "tray add idle Quillbox", "balloon ...", "File0=...", "recent [a] ...", "quit".
 #pragma once
 
 #include <array>
@@ -51,8 +49,7 @@ struct FakePlatform : ShellPlatform {
   std::function<void(const EditorSession&)> editor;
 };
 
-// The whole shell on fakes. Settings and layout files are put into `files` before
-// Start(); a layout is given as lines (joined with CR LF, encoded as Shift-JIS).
+// The whole shell on fakes; settings and layout files go into `files` before Start().
 struct Rig {
   Rig() {
     resident.emplace(platform, ShellPorts{serial, editor_serial}, input, mouse, clipboard,
