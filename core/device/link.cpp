@@ -51,6 +51,9 @@ void DeviceLink::SendStartupSequence() {
 }
 
 void DeviceLink::ArmRefresh() {
+  // A refresh whose second tick never came (the port closed between them) must not
+  // leave the next one to send the lit mask without its 08.
+  lamp_tick_ = 0;
   timers_.Arm(LinkTimer::kRefresh, kRefreshDelay);
 }
 
