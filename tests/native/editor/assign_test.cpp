@@ -73,8 +73,10 @@ TEST(AssignKey, CapturesKeysModifiersTabAndClicks) {
       "refuse 操作エラー [ 分割 ]モードでは{Shift]+,{Ctrl}+,{Alt}+は使用できません\n";
   for (auto [mouse, split, events, expected] :
        std::initializer_list<std::tuple<int, bool, const char*, std::string>>{
-           {1, false, "k65/3 k65/5 k244/0 k29/0 k127/0 k135/0 k108/0 k107/0 k20/0 k226/0 k92/0",
-            "Shift+Ctrl+A|Shift+Alt+A|漢字|無変換|F16|F24|ﾃﾝｷｰEnter|ﾃﾝｷｰ＋|CapsLock|\\|Windos|"},
+           {1, false,
+            "k65/3 k65/5 k65/6 k65/7 k244/0 k29/0 k127/0 k135/0 k108/0 k107/0 k20/0 k226/0 k92/0",
+            "Shift+Ctrl+A|Shift+Alt+A|Ctrl+Alt+A|Shift+Ctrl+Alt+A|漢字|無変換|F16|F24|ﾃﾝｷｰEnter|"
+            "ﾃﾝｷｰ＋|CapsLock|\\|Windos|"},
            // A key or a click with a modifier takes the pending one.
            {1, false, "k17/2 u17 k17/2 k116/2 u17 k229/0 k16/0 k17/2 mL/0 mL/2 u17",
             "Ctrl|Ctrl+F5|Ctrl+LeftClick|"},
