@@ -1,9 +1,7 @@
-/* Loaded into Wine programs by the test rig (LD_PRELOAD). A pseudo-terminal has
- * no parity: Linux keeps PARODD but drops PARENB from its settings, and a later
- * request for PARENB | PARODD on that state is refused with EINVAL. A real serial
- * line accepts it, so a program that opens a port with odd parity a second time
- * works on hardware but fails on a pty under Wine. This retries such a request
- * without parity, which is all a pty can do anyway. */
+/* Loaded into Wine programs by wine-run (LD_PRELOAD). A pty has no parity: Linux keeps
+ * PARODD but drops PARENB, and refuses a later PARENB | PARODD on that state with EINVAL,
+ * where a serial line takes it. Such a request is retried without parity, which is all a
+ * pty can do anyway. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>

@@ -1,9 +1,8 @@
 // The window in front for end-to-end tests, on top of the others: an edit control with
-// the focus that logs every key and mouse-button message it receives, and the text of
+// the focus that logs the key and button messages the tests look for, and the text of
 // every paste, as UTF-8 lines "<ms since start> <event> <detail>" to the file given.
 // Its context menu has one item, "&Paste", so a right click and the key P paste the
-// clipboard, as the program's text steps expect of the window in front. --title names
-// the window, so a test can put a window of a given title in front.
+// clipboard, as the program's text steps expect of the window in front.
 //   fktarget.exe --log FILE [--title TEXT]
 #include <windows.h>
 
@@ -42,11 +41,9 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   static const struct {
     UINT msg;
     const char* event;
-  } kLogged[] = {{WM_KEYDOWN, "keydown"},         {WM_KEYUP, "keyup"},
-                 {WM_SYSKEYDOWN, "syskeydown"},   {WM_SYSKEYUP, "syskeyup"},
-                 {WM_LBUTTONDOWN, "lbuttondown"}, {WM_LBUTTONUP, "lbuttonup"},
-                 {WM_MBUTTONDOWN, "mbuttondown"}, {WM_MBUTTONUP, "mbuttonup"},
-                 {WM_RBUTTONDOWN, "rbuttondown"}, {WM_RBUTTONUP, "rbuttonup"}};
+  } kLogged[] = {{WM_KEYDOWN, "keydown"},       {WM_KEYUP, "keyup"},
+                 {WM_SYSKEYDOWN, "syskeydown"}, {WM_LBUTTONUP, "lbuttonup"},
+                 {WM_MBUTTONUP, "mbuttonup"},   {WM_RBUTTONUP, "rbuttonup"}};
   for (const auto& logged : kLogged) {
     if (msg != logged.msg) continue;
     wchar_t vk[16] = L"";
