@@ -151,7 +151,7 @@ class Soak:
 
     def sample(self, pid, model, total):
         rss, threads, fds = wineproc.status(pid)
-        rc, lines = self.r.inject("resources", "Vantrel.exe")
+        rc, lines = self.r.inject("resources", "VantrelMainWindow", "*")
         api = tuple(map(int, lines[0].split()[1:])) if rc == 0 else (-1, -1, -1)
         values = (rss, threads, fds) + api
         self.samples.append((total, model, time.monotonic()) + values)

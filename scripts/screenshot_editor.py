@@ -47,7 +47,7 @@ def window_shot(r, window, name):
         sys.exit(f"no window {window}: {lines}")
     shot = r.dir / name
     subprocess.run(["import", "-display", r.env["DISPLAY"], "-window", "root", shot], check=True)
-    return shot, [int(v) for v in lines[-1].split()[1:]]
+    return shot, [int(v) for v in lines[-1].split()[1:5]]
 
 
 def crop(shot, rect, output):

@@ -2,18 +2,10 @@
 Wine in a working folder of its own, fksim playing the FK device on a pty that COM1
 maps to, fktarget as the window in front, fkl writing the files the program reads.
 
-    r = Rig("example")                          # works in build/wine-e2e/example
-    r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel="X8000")
-    sim, target, app = r.start_sim("X8000"), r.start_target(), r.start_vantrel()
-    r.past_first_data(sim)
-    sim.press(1)
-    assert target.take(2) == keys("+A -A")
-    r.close()
-
-The prefix is prepared by `wine-run --setup-only`. A rig holds the prefix lock for its
-whole life, so no other test maps the prefix's ports meanwhile, and ends only the
-processes it started, each by its process group (a Wine program's loader process is
-the Windows process itself; Wine's services live in another group).
+A rig holds the prefix lock for its whole life, so no other test maps the prefix's
+ports meanwhile, and ends only the processes it started, each by its process group (a
+Wine program's loader process is the Windows process itself; Wine's services live in
+another group).
 """
 
 import fcntl
@@ -44,7 +36,7 @@ PORTS = (1, 3, 12)  # the COM ports a device can be behind; 12: a USB adapter's 
 
 
 def keys(script):
-    """fktarget's key events for "+Shift +A -A -Shift" (+ down, - up)."""
+    """fktarget's key events for "+Shift +A -A -Shift"."""
     return [("keydown" if s[0] == "+" else "keyup", f"0x{VK.get(s[1:]) or ord(s[1:]):02X}")
             for s in script.split()]
 
@@ -57,13 +49,11 @@ def tap(*vks, ms=60):
 
 def tray(message=0x204, wait_ms=3000):
     """fkinject tokens: the tray icon's callback (WM_MOUSEMOVE, wParam the icon's id,
-    lParam the mouse message over it; by default the right button's press), then
-    what menus are open within wait_ms."""
+    lParam the mouse message), then what menus are open within wait_ms."""
     return ["post", "VantrelMainWindow", "0x200", "1", hex(message), "menus", str(wait_ms)]
 
 
 def winpath(path):
-    """The Windows form of an absolute unix path (through drive Z:)."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
@@ -76,7 +66,7 @@ def wait_for(condition, timeout, what):
 
 
 def kill(proc):
-    """Ends a process the rig started and its group: TERM, then KILL."""
+    """Ends a process the rig started and its group."""
     for sig in (signal.SIGTERM, signal.SIGKILL):
         try:
             if proc.poll() is None:
@@ -92,9 +82,10 @@ def kill(proc):
             pipe.close()
 
 
-def main():
-    """unittest.main on the running script, or the skip code when a program is missing."""
-    missing = [str(p) for p in (VANTREL, FKTARGET, FKINJECT, FKSIM, FKL) if not p.exists()]
+def main(*programs):
+    """unittest.main, or the skip code when a program the suite needs is not built."""
+    missing = [str(p) for p in (VANTREL, FKTARGET, FKINJECT, FKSIM, FKL, *programs)
+               if not p.exists()]
     if missing:
         print(f"SKIPPED: {', '.join(missing)} not built")
         sys.exit(SKIP)
@@ -134,13 +125,12 @@ class Sim:
         return reply
 
     def frame(self, name, ms=3000):
-        """(time µs, name) of the next frame matching name (see fksim's wait-frame),
-        None when none comes within ms."""
+        """(time µs, name, hex bytes) of the next frame matching name, None if none in ms."""
         reply = self.cmd(f"wait-frame {name} {ms}").rstrip().split(" ", 4)
-        return (int(reply[2]), reply[4]) if reply[:2] == ["ok", "frame"] else None
+        return (int(reply[2]), reply[4], reply[3]) if reply[:2] == ["ok", "frame"] else None
 
     def frames(self):
-        """[(time µs, name without its alias)] of the frames since the last call."""
+        """[(time µs, name without its alias)] since the last call."""
         return [(int(f[1]), f[3].split(" / ")[0])
                 for f in (line.rstrip().split(" ", 3) for line in self.cmd("frames"))]
 
@@ -155,11 +145,8 @@ class Target:
         self.path = path
         self.taken = 0
 
-    def _events(self):
-        try:
-            text = self.path.read_text(encoding="utf-8", errors="replace")
-        except FileNotFoundError:
-            return []
+    def _events(self):  # the log exists: start_target waits for its first line
+        text = self.path.read_text(encoding="utf-8", errors="replace")
         lines = text[:text.rfind("\n") + 1].splitlines()[self.taken:]
         return [(line.split(" ", 2) + [""])[1:3] for line in lines]
 
@@ -192,8 +179,7 @@ class Rig:
         links = {f"VANTREL_COM{n}": str(WORK / f"com{n}") for n in PORTS}
         self.procs, self.devices, self.targets = [], [], 0
         env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
-        env.update(VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1",
-                   VANTREL_WINE_QUIET="1", **links)
+        env.update(VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1", **links)
         if locale:
             env["VANTREL_WINE_LOCALE"] = locale
         try:
@@ -219,11 +205,10 @@ class Rig:
         return proc
 
     def wine(self, exe, *args, **kw):
-        """A Windows program, through wine-run (its exit code is the program's)."""
         return self.start([WINE_RUN, exe, *args], **kw)
 
     def inject(self, *args):
-        """Runs fkinject; (exit code, lines it printed)."""
+        """Runs fkinject: (exit code, lines it printed)."""
         proc = self.wine(FKINJECT, *args, stdout=subprocess.PIPE, text=True)
         out = proc.communicate(timeout=60)[0]
         return proc.returncode, out.splitlines()
@@ -237,8 +222,7 @@ class Rig:
         return sim
 
     def stop_sim(self, sim):
-        """The device goes away, its pty and link with it."""
-        kill(sim.proc)
+        kill(sim.proc)  # the device goes, its pty and link with it
 
     def start_vantrel(self):
         return self.wine(VANTREL, cwd=self.dir)
@@ -273,7 +257,7 @@ class Rig:
         return written
 
     def layout(self, name, *keys):
-        """Writes layout `name` with the keys given as fkl's "[M:]K=LINE"; its Windows path."""
+        """Writes layout `name`, keys as fkl's "[M:]K=LINE"; its Windows path."""
         subprocess.run([FKL, "layout", self.dir / name, *keys], check=True)
         return winpath(self.dir / name)
 

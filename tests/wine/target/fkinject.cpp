@@ -1,41 +1,36 @@
 // Does what a user or the shell does to the program's windows, one command-line
-// token per event, in order:
-//   kd:VK / ku:VK   key down / up through the program's own SendInput class (VK
-//                   decimal or 0x..)
-//   m:FLAGS         mouse_event flags, likewise
-//   w:MS            wait
-// and commands that take the following tokens as arguments:
+// token per event, in order (numbers decimal or 0x..):
+//   kd:VK / ku:VK / m:FLAGS   key down / up, mouse_event flags, through the program's
+//                             own SendInput class
+//   w:MS                      wait
 //   post CLASS MSG WPARAM LPARAM   post a message to the first window of that class
-//   clip TEXT                      put TEXT on the clipboard
-//   focused MSG WPARAM LPARAM      post a message to the control with the keyboard
-//                                  focus in the window in front
-//   front CLASS TITLE              bring the window of that class and title (* any) to
-//                                  the front
-//   menus MS                       wait up to MS ms for an open pop-up menu; print
-//                                  "menu LEFT TOP RIGHT BOTTOM" for each one open, or
-//                                  "none"
-//   resources EXE                  print "resources HANDLES GDI USER" of the first
-//                                  process of that image name (what the system
-//                                  reports; Wine may report 0)
+//   clip TEXT                 put TEXT on the clipboard
+//   menus MS                  wait up to MS ms for an open pop-up menu; print "menu LEFT
+//                             TOP RIGHT BOTTOM" for each one open, or "none"
 // and for the window of that class and title (* any):
-//   wait CLASS TITLE MS            wait up to MS ms for it to exist
-//   gone CLASS TITLE MS            wait up to MS ms for it to be gone
-//   click CLASS TITLE CAPTION      post BM_CLICK to its control of that caption
+//   wait / gone CLASS TITLE MS     wait up to MS ms for it to exist / be gone
+//   front CLASS TITLE              bring it to the front
+//   click CLASS TITLE CAPTION      click its control of that caption
 //   select CLASS TITLE ENTRY       choose the entry of its combo box, as the user does
-//   rect CLASS TITLE               print "rect LEFT TOP RIGHT BOTTOM"
-//   client CLASS TITLE             print "client X Y", its client area's top-left on
-//                                  the screen
+//   rect CLASS TITLE               print "rect LEFT TOP RIGHT BOTTOM X Y", X Y the top-left
+//                                  of its client area on the screen
 //   texts CLASS TITLE              print "text CAPTION" for each of its controls
+//   resources CLASS TITLE          print "resources HANDLES GDI USER" of its process (what
+//                                  the system reports; Wine may say 0)
 //   move CLASS TITLE X Y           move its top-left corner there
+//   ping CLASS TITLE MS            send it WM_NULL again and again for MS ms; print "ping
+//                                  COUNT MAX_MS TIMEOUTS" (a thread that waits on a serial
+//                                  line, say, answers late or not)
 // Exit code 0, 2 for a token it does not know or a missing argument, 4 for no such
 // window, control or process.
 #include <windows.h>
-// After windows.h, whose types it uses.
-#include <tlhelp32.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,62 +42,51 @@ std::uint32_t Number(const std::wstring& text) {
   return static_cast<std::uint32_t>(std::wcstoul(text.c_str(), nullptr, 0));
 }
 
-// The visible pop-up menus (window class "#32768") of every program.
-std::vector<RECT> OpenMenus() {
-  std::vector<RECT> menus;
-  EnumWindows(
-      [](HWND hwnd, LPARAM found) -> BOOL {
-        wchar_t name[16];
-        if (IsWindowVisible(hwnd) && GetClassNameW(hwnd, name, 16) &&
-            std::wstring(name) == L"#32768") {
-          RECT r;
-          GetWindowRect(hwnd, &r);
-          reinterpret_cast<std::vector<RECT>*>(found)->push_back(r);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&menus));
-  return menus;
-}
-
+// The visible pop-up menus (window class "#32768") of every program, once one is open
+// or MS ms have passed.
 void PrintMenus(DWORD milliseconds) {
-  const DWORD start = GetTickCount();
-  std::vector<RECT> menus = OpenMenus();
-  while (menus.empty() && GetTickCount() - start < milliseconds) {
-    Sleep(20);
-    menus = OpenMenus();
+  std::vector<RECT> menus;
+  for (const DWORD start = GetTickCount();; Sleep(20)) {
+    EnumWindows(
+        [](HWND hwnd, LPARAM found) -> BOOL {
+          wchar_t name[16];
+          RECT r;
+          if (IsWindowVisible(hwnd) && GetClassNameW(hwnd, name, 16) &&
+              std::wstring(name) == L"#32768" && GetWindowRect(hwnd, &r)) {
+            reinterpret_cast<std::vector<RECT>*>(found)->push_back(r);
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&menus));
+    if (!menus.empty() || GetTickCount() - start >= milliseconds) break;
   }
   for (const RECT& r : menus)
     std::printf("menu %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
   if (menus.empty()) std::puts("none");
-  std::fflush(stdout);
 }
 
-// The handle, GDI and USER object counts of the process of that image name.
-bool PrintResources(const std::wstring& exe) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
+bool PrintResources(HWND window) {
   DWORD pid = 0;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !pid;
-       more = Process32NextW(snapshot, &entry)) {
-    if (!lstrcmpiW(entry.szExeFile, exe.c_str())) pid = entry.th32ProcessID;
-  }
-  CloseHandle(snapshot);
-  HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
   if (!process) return false;
   DWORD handles = 0;
   GetProcessHandleCount(process, &handles);
   std::printf("resources %lu %lu %lu\n", handles, GetGuiResources(process, GR_GDIOBJECTS),
               GetGuiResources(process, GR_USEROBJECTS));
-  std::fflush(stdout);
   CloseHandle(process);
   return true;
 }
 
-HWND Find(const std::wstring& cls, const std::wstring& title) {
-  return FindWindowW(cls.c_str(), title == L"*" ? nullptr : title.c_str());
+bool SetClipboard(const std::wstring& text) {
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!memory || !OpenClipboard(nullptr)) return false;
+  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  EmptyClipboard();
+  SetClipboardData(CF_UNICODETEXT, memory);
+  return CloseClipboard(), true;
 }
 
 // The first descendant of `parent` whose text is `caption`, or of class `cls`.
@@ -127,18 +111,26 @@ HWND Child(HWND parent, const wchar_t* caption, const wchar_t* cls = nullptr) {
   return search.found;
 }
 
-// One of the commands on a window of class and title; false when it is not there.
-bool OnWindow(const std::wstring& verb, wchar_t** arg) {
+// One command on its arguments; false when its window, control or process is not there.
+bool Run(const std::wstring& verb, wchar_t** arg) {
+  if (verb == L"post") {
+    HWND window = FindWindowW(arg[0], nullptr);
+    return window && PostMessageW(window, Number(arg[1]), Number(arg[2]), Number(arg[3]));
+  }
+  if (verb == L"clip") return SetClipboard(arg[0]);
+  if (verb == L"menus") return PrintMenus(Number(arg[0])), true;
+  const wchar_t* title = std::wstring(arg[1]) == L"*" ? nullptr : arg[1];
   if (verb == L"wait" || verb == L"gone") {
-    const DWORD start = GetTickCount();
-    while (!Find(arg[0], arg[1]) == (verb == L"wait")) {
+    for (const DWORD start = GetTickCount(); !FindWindowW(arg[0], title) == (verb == L"wait");
+         Sleep(20)) {
       if (GetTickCount() - start > Number(arg[2])) return false;
-      Sleep(20);
     }
     return true;
   }
-  HWND window = Find(arg[0], arg[1]);
+  HWND window = FindWindowW(arg[0], title);
   if (!window) return false;
+  if (verb == L"front") return SetForegroundWindow(window), true;
+  if (verb == L"resources") return PrintResources(window);
   if (verb == L"click") {
     HWND control = Child(window, arg[2]);
     if (!control) return false;
@@ -165,16 +157,11 @@ bool OnWindow(const std::wstring& verb, wchar_t** arg) {
   }
   if (verb == L"rect") {
     RECT r;
+    POINT client{0, 0};
     GetWindowRect(window, &r);
-    std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-    std::fflush(stdout);
-    return true;
-  }
-  if (verb == L"client") {
-    POINT p{0, 0};
-    ClientToScreen(window, &p);
-    std::printf("client %ld %ld\n", p.x, p.y);
-    std::fflush(stdout);
+    ClientToScreen(window, &client);
+    std::printf("rect %ld %ld %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom, client.x,
+                client.y);
     return true;
   }
   if (verb == L"texts") {
@@ -189,7 +176,21 @@ bool OnWindow(const std::wstring& verb, wchar_t** arg) {
           return TRUE;
         },
         0);
-    std::fflush(stdout);
+    return true;
+  }
+  if (verb == L"ping") {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(Number(arg[2]));
+    long count = 0, timeouts = 0;
+    double max_ms = 0;
+    for (; Clock::now() < end; ++count, Sleep(10)) {
+      const Clock::time_point before = Clock::now();
+      DWORD_PTR result = 0;
+      if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result)) ++timeouts;
+      max_ms = std::max(max_ms,
+                        std::chrono::duration<double, std::milli>(Clock::now() - before).count());
+    }
+    std::printf("ping %ld %.1f %ld\n", count, max_ms, timeouts);
     return true;
   }
   // move
@@ -201,60 +202,25 @@ bool OnWindow(const std::wstring& verb, wchar_t** arg) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  static const std::map<std::wstring, int> kArguments = {
+      {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
+      {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
+      {L"texts", 2}, {L"move", 4},  {L"ping", 3}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
-    const int left = argc - i - 1;
-    if (token == L"post" && left >= 4) {
-      HWND window = FindWindowW(argv[i + 1], nullptr);
-      if (!window) return 4;
-      PostMessageW(window, Number(argv[i + 2]), Number(argv[i + 3]), Number(argv[i + 4]));
-      i += 4;
-    } else if (token == L"clip" && left >= 1) {
-      const std::wstring text = argv[++i];
-      const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-      HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-      if (!memory || !OpenClipboard(nullptr)) return 4;
-      std::memcpy(GlobalLock(memory), text.c_str(), bytes);
-      GlobalUnlock(memory);
-      EmptyClipboard();
-      SetClipboardData(CF_UNICODETEXT, memory);
-      CloseClipboard();
-    } else if (token == L"focused" && left >= 3) {
-      GUITHREADINFO info{};
-      info.cbSize = sizeof info;
-      if (!GetGUIThreadInfo(GetWindowThreadProcessId(GetForegroundWindow(), nullptr), &info) ||
-          !info.hwndFocus) {
-        return 4;
-      }
-      PostMessageW(info.hwndFocus, Number(argv[i + 1]), Number(argv[i + 2]), Number(argv[i + 3]));
-      i += 3;
-    } else if (token == L"front" && left >= 2) {
-      const std::wstring title = argv[i + 2];
-      HWND window = FindWindowW(argv[i + 1], title == L"*" ? nullptr : title.c_str());
-      if (!window) return 4;
-      SetForegroundWindow(window);
-      i += 2;
-    } else if ((token == L"wait" || token == L"gone" || token == L"click" || token == L"select" ||
-                token == L"move") &&
-               left >= 3 + (token == L"move")) {
-      if (!OnWindow(token, argv + i + 1)) return 4;
-      i += 3 + (token == L"move");
-    } else if ((token == L"rect" || token == L"client" || token == L"texts") && left >= 2) {
-      if (!OnWindow(token, argv + i + 1)) return 4;
-      i += 2;
-    } else if (token == L"resources" && left >= 1) {
-      if (!PrintResources(argv[++i])) return 4;
-    } else if (token == L"menus" && left >= 1) {
-      PrintMenus(Number(argv[++i]));
-    } else if (token.rfind(L"kd:", 0) == 0 || token.rfind(L"ku:", 0) == 0) {
-      input.Key(static_cast<std::uint8_t>(Number(token.substr(3))), token[1] == L'u');
-    } else if (token.rfind(L"m:", 0) == 0) {
-      input.Mouse(Number(token.substr(2)));
-    } else if (token.rfind(L"w:", 0) == 0) {
-      Sleep(Number(token.substr(2)));
+    const std::uint32_t value = Number(token.substr(token.find(L':') + 1));
+    if (token.starts_with(L"kd:") || token.starts_with(L"ku:")) {
+      input.Key(static_cast<std::uint8_t>(value), token[1] == L'u');
+    } else if (token.starts_with(L"m:")) {
+      input.Mouse(value);
+    } else if (token.starts_with(L"w:")) {
+      Sleep(value);
     } else {
-      return 2;
+      const auto arguments = kArguments.find(token);
+      if (arguments == kArguments.end() || argc - i - 1 < arguments->second) return 2;
+      if (!Run(token, argv + i + 1)) return 4;
+      i += arguments->second;
     }
   }
   return 0;
