@@ -68,18 +68,19 @@ class Editor(unittest.TestCase):
         for before, after in zip(times, times[1:]):
             self.assertGreater(after[0] - before[0], 40000, "50 ms between the bytes")
         self.assertEqual(r.inject("rect", *EDITOR)[1][0].split()[1:3], ["200", "150"])
-        r.inject(*menu("N"), "wait", "#32770", "消去確認", "5000", "click", "#32770", "消去確認",
-                 "OK", "gone", "#32770", "消去確認", "5000", *menu("S"), "click", *EDITOR, "自動切換")
+        r.inject("move", *EDITOR, "240", "180", *menu("N"), "wait", "#32770", "消去確認", "5000",
+                 "click", "#32770", "消去確認", "OK", "gone", "#32770", "消去確認", "5000",
+                 *menu("S"), "click", *EDITOR, "自動切換")
         layout = r.dir / "a.fkl"
         rig.wait_for(lambda: layout.read_bytes() == b"\r\n" * 384, 5, "384 empty lines")
 
-        # Logoff with the editor open: it closes first, so its place is stored too.
+        # Logoff with the editor open: it closes first, so its new place is stored too.
         r.wine("wineboot", "--end-session", "--force").wait(60)
         self.assertEqual(app.wait(20), 0)
         written = (r.dir / "Vantrel.sys").read_bytes()
         self.assertEqual(sim.frames(), [])
-        self.assertEqual(written, r.settings(FkNameT=rig.winpath(layout), Form2Top=150 * 15,
-                                             Form2Left=200 * 15, FileOn=1, Timer1On=1, ComS=3,
+        self.assertEqual(written, r.settings(FkNameT=rig.winpath(layout), Form2Top=180 * 15,
+                                             Form2Left=240 * 15, FileOn=1, Timer1On=1, ComS=3,
                                              FkModel="6094"))
 
     def test_record_keys_clicks_and_text_then_play_them(self):
