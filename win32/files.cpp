@@ -31,19 +31,23 @@ std::wstring TempNameFor(const std::wstring& target) {
 
 }  // namespace
 
-std::optional<std::string> Win32Files::ReadAll(std::u16string_view path) const {
+FileRead Win32Files::Read(std::u16string_view path) const {
   UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
-  std::string bytes;
+  if (!file) {
+    const DWORD error = GetLastError();
+    return {error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadStatus::kMissing
+                                                                           : ReadStatus::kUnreadable};
+  }
+  FileRead out{ReadStatus::kOk, {}};
   char buf[16384];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) return std::nullopt;
+    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) return {ReadStatus::kUnreadable};
     if (got == 0) break;
-    bytes.append(buf, got);
+    out.bytes.append(buf, got);
   }
-  return bytes;
+  return out;
 }
 
 bool Win32Files::ReplaceAtomically(std::u16string_view path, std::string_view bytes) const {

@@ -12,7 +12,7 @@ namespace vantrel::win32 {
 
 class Win32Files final : public FileSystem {
  public:
-  std::optional<std::string> ReadAll(std::u16string_view path) const override;
+  FileRead Read(std::u16string_view path) const override;
   // A temporary file beside the target, flushed, then moved over it with
   // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH. On failure the target is
   // untouched and the temporary file removed.

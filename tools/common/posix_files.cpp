@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -46,23 +47,30 @@ bool WriteFully(int fd, std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::string> PosixFiles::ReadAll(std::u16string_view path) const {
-  Fd fd(::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return std::nullopt;
+FileRead PosixFiles::Read(std::u16string_view path) const {
+  // O_NONBLOCK: opening a fifo must not wait for a writer; it is refused below.
+  Fd fd(::open(ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) {
+    return {errno == ENOENT || errno == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kUnreadable};
+  }
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  std::string data;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
+    return {ReadStatus::kUnreadable};
+  }
+  FileRead out{ReadStatus::kOk, {}};
   char buf[65536];
   while (true) {
     ssize_t n = ::read(fd.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return std::nullopt;
+      return {ReadStatus::kUnreadable};
     }
     if (n == 0) break;
-    data.append(buf, static_cast<size_t>(n));
+    out.bytes.append(buf, static_cast<size_t>(n));
+    if (out.bytes.size() > kMaxFileBytes) return {ReadStatus::kUnreadable};  // grew meanwhile
   }
-  return data;
+  return out;
 }
 
 bool PosixFiles::ReplaceAtomically(std::u16string_view path, std::string_view bytes) const {

@@ -7,7 +7,7 @@ namespace vantrel {
 
 class PosixFiles final : public FileSystem {
  public:
-  std::optional<std::string> ReadAll(std::u16string_view path) const override;
+  FileRead Read(std::u16string_view path) const override;
   bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override;
   bool FileExists(std::u16string_view path) const override;
 };

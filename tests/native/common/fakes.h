@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -201,20 +202,23 @@ struct FakeTimers : device::Timers<device::LinkTimer>,
 // Files in memory: "save PATH" per write, "save failed PATH" while read-only.
 struct FakeFiles : FileSystem {
   explicit FakeFiles(Transcript& t) : t(t) {}
-  std::optional<std::string> ReadAll(std::u16string_view path) const override {
+  FileRead Read(std::u16string_view path) const override {
     ++reads;
+    if (unreadable.count(std::u16string(path))) return {ReadStatus::kUnreadable};
     const auto it = files.find(std::u16string(path));
-    return it == files.end() ? std::nullopt : std::optional(it->second);
+    return it == files.end() ? FileRead{} : FileRead{ReadStatus::kOk, it->second};
   }
   bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override {
     t.Add((read_only ? "save failed " : "save ") + ToUtf8(path));
     return !read_only && (files[std::u16string(path)] = bytes, true);
   }
   bool FileExists(std::u16string_view path) const override {
-    return files.count(std::u16string(path)) != 0;
+    return files.count(std::u16string(path)) + unreadable.count(std::u16string(path)) != 0;
   }
   Transcript& t;
   mutable std::map<std::u16string, std::string> files;
+  // Files that exist but cannot be read (held by another program, say).
+  std::set<std::u16string> unreadable;
   mutable int reads = 0;
   bool read_only = false;
 };
