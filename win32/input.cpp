@@ -74,7 +74,10 @@ int SendInputSink::Key(std::uint8_t vk, bool up) {
   in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
   in.ki.time = 0;
   in.ki.dwExtraInfo = 0;
-  return static_cast<int>(SendInput(1, &in, sizeof in));
+  const int inserted = Send(in);
+  // A release the system refused leaves the key down.
+  if (inserted > 0) keys_down_[vk] = !up;
+  return inserted;
 }
 
 int SendInputSink::Mouse(std::uint32_t flags) {
@@ -89,7 +92,34 @@ int SendInputSink::Mouse(std::uint32_t flags) {
       static_cast<DWORD>(flags) & ~static_cast<DWORD>(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
   in.mi.time = 0;
   in.mi.dwExtraInfo = 0;
-  return static_cast<int>(SendInput(1, &in, sizeof in));
+  const int inserted = Send(in);
+  if (inserted > 0) {
+    // Down and up flags of the left, right and middle buttons: 2/4, 8/16, 32/64.
+    for (std::size_t b = 0; b < buttons_down_.size(); ++b) {
+      const DWORD down = 2u << (2 * b);
+      if (in.mi.dwFlags & down) buttons_down_[b] = true;
+      if (in.mi.dwFlags & (down << 1)) buttons_down_[b] = false;
+    }
+  }
+  return inserted;
+}
+
+void SendInputSink::ReleaseEverythingDown() noexcept {
+  for (std::size_t b = 0; b < buttons_down_.size(); ++b) {
+    if (!buttons_down_[b].exchange(false)) continue;
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = 4u << (2 * b);
+    Send(in);
+  }
+  for (std::size_t vk = keys_down_.size(); vk-- > 0;) {
+    if (!keys_down_[vk].exchange(false)) continue;
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = static_cast<WORD>(vk);
+    in.ki.dwFlags = KEYEVENTF_KEYUP;
+    Send(in);
+  }
 }
 
 bool AsyncMouseButtons::LeftDown() const {

@@ -1,6 +1,10 @@
 // Synthetic input with SendInput and the physical mouse buttons.
 #pragma once
 
+#include <windows.h>
+
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -12,10 +16,28 @@ namespace vantrel::win32 {
 // 0 or KEYEVENTF_KEYUP, 0) and mouse_event(flags, 0, 0, 0, 0) produce (scan code 0,
 // no move, at the current cursor position, no extra information). Each returns
 // SendInput's count of events inserted.
+//
+// The sink is the only place that presses keys, so it keeps a fixed record of what
+// it has pressed and not yet released: when the program fails where its own record
+// of held keys is out of reach (a crash on any thread, an exception out of a window
+// procedure in the middle of a chord), exactly those are let go of.
 class SendInputSink final : public device::InputSink {
  public:
+  using SendFunction = UINT(WINAPI*)(UINT, LPINPUT, int);
+  explicit SendInputSink(SendFunction send = SendInput) : send_(send) {}
+
   int Key(std::uint8_t vk, bool up) override;
   int Mouse(std::uint32_t flags) override;
+  // Releases every key and mouse button this sink pressed and has not released.
+  // Safe from any thread; allocates nothing.
+  void ReleaseEverythingDown() noexcept;
+
+ private:
+  int Send(INPUT& in) noexcept { return static_cast<int>(send_(1, &in, sizeof in)); }
+
+  SendFunction send_;
+  std::array<std::atomic<bool>, 256> keys_down_{};
+  std::array<std::atomic<bool>, 3> buttons_down_{};  // left, right, middle
 };
 
 // The window in front, and whether its process runs at a higher integrity level

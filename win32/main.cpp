@@ -10,12 +10,11 @@
 namespace {
 
 vantrel::win32::MainWindow* g_window = nullptr;
-LONG g_released = 0;
 
-// A dying process must not leave split-mode keys pressed in the session.
+// A failing or dying program must not leave keys it pressed down in the session:
+// split mode's, or a chord's cut off in the middle.
 void ReleaseKeysBeforeDying() noexcept {
-  if (!g_window || InterlockedExchange(&g_released, 1) != 0) return;
-  g_window->ReleaseHeldKeysFromAnyThread();
+  if (g_window) g_window->ReleaseEverythingDown();
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
@@ -36,6 +35,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   g_window = &window;
   SetUnhandledExceptionFilter(OnUnhandledException);
   std::set_terminate(OnTerminate);
+  vantrel::win32::SetFailureHandler(ReleaseKeysBeforeDying);
 
   window.Start();
   MSG msg;
@@ -43,6 +43,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  vantrel::win32::SetFailureHandler(nullptr);
   g_window = nullptr;
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include <dwmapi.h>
 #include <htmlhelp.h>
 
 #include <string_view>
@@ -16,21 +17,54 @@ constexpr int kRecentEntries = 5;
 // Messages of the serial layer, posted from its reader thread.
 constexpr UINT kSerialData = WM_APP + 1;
 constexpr UINT kPortLost = WM_APP + 2;
-// Sent by a crash on another thread: the held keys belong to the window's thread.
-constexpr UINT kReleaseHeldKeys = WM_APP + 3;
-// How long a dying thread waits for the window's thread to let go of the keys.
-constexpr UINT kReleaseWait = 500;
+// Posted once a program has taken the text of a paste, after it has let go of the
+// clipboard (playback must not run inside its GetClipboardData).
+constexpr UINT kPasteTaken = WM_APP + 3;
+// Posted when the pop-up menu has closed: after the command chosen in it, if any.
+constexpr UINT kMenuClosed = WM_APP + 4;
 // The hand-over tick lets what is queued run, not what that queues in turn.
 constexpr int kPumpLimit = 64;
+// Where a notice waits for the next start when none can be shown (the session ends).
+constexpr wchar_t kNoticeKey[] = L"Software\\Vantrel";
+constexpr wchar_t kNoticeValue[] = L"Notice";
 
-// The taskbar and its notification area: clicking the tray icon makes them the
-// foreground window, but keys are never meant for them.
-bool IsTaskbar(HWND window) {
+// Cloaked windows (another virtual desktop's, a suspended app's) are not on screen.
+// dwmapi is not one of the system's known DLLs: loaded from System32 only.
+bool Cloaked(HWND window) {
+  using Query = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+  static const Query query = [] {
+    HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return dwm ? reinterpret_cast<Query>(
+                     reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
+               : nullptr;
+  }();
+  DWORD cloaked = 0;
+  return query && SUCCEEDED(query(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked;
+}
+
+// A window of the user's work is one the task switcher lists: visible and not
+// cloaked, top-level, not a tool window, and unowned or marked as an application
+// window. Taskbars, notification areas and their overflow windows, of whatever
+// shell, are not; clicking the tray icon makes them the foreground window, but keys
+// are never meant for them. The taskbars of Explorer are named as well, in case a
+// version draws one without those styles.
+bool IsUserWindow(HWND window) {
+  if (!window || !IsWindow(window) || !IsWindowVisible(window)) return false;
+  if (GetAncestor(window, GA_ROOT) != window || window == GetShellWindow()) return false;
+  const auto ex = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+  if (ex & WS_EX_TOOLWINDOW) return false;
+  if (!(ex & WS_EX_APPWINDOW) && (GetWindow(window, GW_OWNER) || (ex & WS_EX_NOACTIVATE))) {
+    return false;
+  }
   wchar_t name[64];
-  if (!GetClassNameW(window, name, 64)) return false;
-  const std::wstring_view cls(name);
-  return cls == L"Shell_TrayWnd" || cls == L"Shell_SecondaryTrayWnd" ||
-         cls == L"NotifyIconOverflowWindow" || cls == L"TopLevelWindowForOverflowXamlIsland";
+  if (GetClassNameW(window, name, 64)) {
+    const std::wstring_view cls(name);
+    if (cls == L"Shell_TrayWnd" || cls == L"Shell_SecondaryTrayWnd" ||
+        cls == L"NotifyIconOverflowWindow" || cls == L"TopLevelWindowForOverflowXamlIsland") {
+      return false;
+    }
+  }
+  return !Cloaked(window);
 }
 
 bool OwnedByThisProcess(HWND window) {
@@ -53,6 +87,8 @@ void CALLBACK OnForegroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {}
 
 MainWindow::~MainWindow() {
+  // Destroyed while its members live: WM_RENDERALLFORMATS needs the clipboard's text.
+  if (hwnd()) DestroyWindow(hwnd());
   if (foreground_hook_) UnhookWinEvent(foreground_hook_);
   if (g_foreground_watcher == this) g_foreground_watcher = nullptr;
   resident_.reset();
@@ -83,6 +119,21 @@ bool MainWindow::Create() {
 }
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_RENDERFORMAT:
+      if (clipboard_.Render(static_cast<UINT>(wparam)) && RequestedByPasteTarget()) {
+        PostMessageW(hwnd(), kPasteTaken, 0, 0);
+      }
+      return 0;
+    case WM_RENDERALLFORMATS:
+      clipboard_.RenderAll();
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      clipboard_.Emptied();
+      return 0;
+    default:
+      break;
+  }
   if (!resident_) return Default(message, wparam, lparam);
   if (taskbar_created_ != 0 && message == taskbar_created_) {
     resident_->TrayRecreated();
@@ -116,7 +167,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       // The window is not destroyed when the session ends: shut down here.
       if (wparam) {
         if (editor_window_) editor_window_->Close();
-        resident_->Shutdown();
+        resident_->EndSession();
       }
       return 0;
     case kSerialData:
@@ -124,8 +175,11 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       NoteForeground(GetForegroundWindow());
       resident_->OnComm();
       return 0;
-    case kReleaseHeldKeys:
-      resident_->ReleaseHeldKeys();
+    case kPasteTaken:
+      resident_->OnPasteTaken();
+      return 0;
+    case kMenuClosed:
+      resident_->MenuOpen(false);
       return 0;
     case kPortLost:
       // A notice from a reader that has since been replaced by a new opening is stale.
@@ -157,21 +211,24 @@ void MainWindow::ShowMenu() {
   // Without the foreground the menu would not close when the user clicks elsewhere.
   SetForegroundWindow(hwnd());
   menu_open_ = true;
+  // The menu's own loop dispatches the serial port's messages and playback's timers:
+  // nothing may play into the menu (an Enter in a macro would choose a command).
+  resident_->MenuOpen(true);
   TrackPopupMenu(menu_.get(), 0, at.x, at.y, 0, hwnd(), nullptr);
   menu_open_ = false;
   PostMessageW(hwnd(), WM_NULL, 0, 0);
   // The next FK key belongs to the user's window, not to this hidden one.
   GiveForegroundBack();
+  PostMessageW(hwnd(), kMenuClosed, 0, 0);
 }
 
 void MainWindow::NoteForeground(HWND window) {
-  if (!window || !IsWindow(window) || !IsWindowVisible(window) || IsTaskbar(window)) return;
-  if (GetAncestor(window, GA_ROOT) != window || window == GetShellWindow()) return;
-  if (!OwnedByThisProcess(window)) user_window_ = window;
+  if (IsUserWindow(window) && !OwnedByThisProcess(window)) user_window_ = window;
 }
 
 void MainWindow::ForegroundChanged(HWND window) {
   NoteForeground(window);
+  if (resident_) resident_->ForegroundChanged();
   // Help closing, or any window of ours that the system activates in passing,
   // hands the foreground on to this hidden window.
   if (window == hwnd() && !menu_open_) GiveForegroundBack();
@@ -206,6 +263,23 @@ void MainWindow::SetItemCaption(HMENU menu, UINT id, std::u16string_view caption
   SetMenuItemInfoW(menu, id, FALSE, &item);
 }
 
+void MainWindow::KeepNoticeForNextStart(std::u16string_view text) {
+  const std::wstring value = ToWide(text);
+  RegSetKeyValueW(HKEY_CURRENT_USER, kNoticeKey, kNoticeValue, REG_SZ, value.c_str(),
+                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::u16string MainWindow::TakeNoticeFromLastRun() {
+  wchar_t text[1024];
+  DWORD size = sizeof text;
+  if (RegGetValueW(HKEY_CURRENT_USER, kNoticeKey, kNoticeValue, RRF_RT_REG_SZ, nullptr, text,
+                   &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kNoticeKey, kNoticeValue);
+  return FromWide(text);
+}
+
 bool MainWindow::AnotherInstanceRunning() {
   if (HANDLE existing = OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)) {
     CloseHandle(existing);
@@ -219,17 +293,6 @@ bool MainWindow::AnotherInstanceRunning() {
   const bool raced = GetLastError() == ERROR_ALREADY_EXISTS;
   mutex_.Reset(created);
   return raced;
-}
-
-void MainWindow::ReleaseHeldKeysFromAnyThread() noexcept {
-  if (!resident_) return;
-  if (GetCurrentThreadId() == GetWindowThreadProcessId(hwnd(), nullptr)) {
-    resident_->ReleaseHeldKeys();
-    return;
-  }
-  DWORD_PTR unused = 0;
-  SendMessageTimeoutW(hwnd(), kReleaseHeldKeys, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kReleaseWait,
-                      &unused);
 }
 
 void MainWindow::ShowSecondInstanceMessage() {
@@ -309,6 +372,8 @@ void MainWindow::RunEditor(const editor::EditorSession& session) {
 }
 
 void MainWindow::Quit() {
+  // The last text pasted stays on the clipboard after the program, as text copied does.
+  clipboard_.RenderAll();
   PostQuitMessage(0);
 }
 

@@ -46,9 +46,9 @@ class MainWindow final : public Window,
   void Start() { resident_->Start(); }
   // A window came to the front (the system's foreground event).
   void ForegroundChanged(HWND window);
-  // For the crash handler: release what split mode holds down, on the window's
-  // thread, which owns that state; a crash on another thread waits for it briefly.
-  void ReleaseHeldKeysFromAnyThread() noexcept;
+  // For the crash handlers, from any thread: every key and button playback pressed
+  // and has not released is let go of.
+  void ReleaseEverythingDown() noexcept { input_.ReleaseEverythingDown(); }
 
   // shell::ShellPlatform
   bool AnotherInstanceRunning() override;
@@ -60,6 +60,8 @@ class MainWindow final : public Window,
   void SetTray(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode) override;
   void Balloon(std::u16string_view title, std::u16string_view text) override;
   void ShowError(std::u16string_view text) override;
+  void KeepNoticeForNextStart(std::u16string_view text) override;
+  std::u16string TakeNoticeFromLastRun() override;
   void SetCurrentLayoutCaption(std::u16string_view caption) override;
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override;
   void OpenHelp() override;
@@ -95,8 +97,9 @@ class MainWindow final : public Window,
   std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // the tray's pop-up menu
   HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
   bool menu_open_ = false;
-  // The last window in front that is neither this program's nor the taskbar: the
-  // window the FK keys are for, given the foreground back when ours let go of it.
+  // The last window in front that is the user's (one the task switcher lists) and not
+  // this program's: the window the FK keys are for, given the foreground back when
+  // ours let go of it.
   HWND user_window_ = nullptr;
   HWINEVENTHOOK foreground_hook_ = nullptr;
 

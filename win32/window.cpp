@@ -1,6 +1,15 @@
 #include "win32/window.h"
 
+#include <atomic>
+
 namespace vantrel::win32 {
+namespace {
+std::atomic<FailureHandler> g_failure_handler{nullptr};
+}  // namespace
+
+void SetFailureHandler(FailureHandler handler) noexcept {
+  g_failure_handler = handler;
+}
 
 Window::~Window() {
   if (hwnd_) {
@@ -47,7 +56,8 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARA
     return self->OnMessage(message, wparam, lparam);
   } catch (...) {
     // A handler that failed leaves the message to the system rather than end the
-    // program with keys held down.
+    // program, and no key it pressed stays down.
+    if (const FailureHandler handler = g_failure_handler) handler();
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }
 }

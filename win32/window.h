@@ -6,6 +6,11 @@
 
 namespace vantrel::win32 {
 
+// Called when a window's handler throws, before the message goes on to the system:
+// the program lets go of the keys it has pressed, which the handler may have left down.
+using FailureHandler = void (*)() noexcept;
+void SetFailureHandler(FailureHandler handler) noexcept;
+
 struct WindowClass {
   const wchar_t* name;
   HICON icon = nullptr;

@@ -12,7 +12,7 @@ DeviceLink::DeviceLink(const AssignmentTable& table, const std::u16string& fk_mo
       timers_(timers),
       events_(events),
       receiver_(fk_model, timers),
-      playback_(table, fk_model, port, input, mouse, clipboard, foreground, events) {}
+      playback_(table, fk_model, port, input, mouse, clipboard, foreground, timers, events) {}
 
 void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
   const std::vector<int> keys = receiver_.Receive(bytes);
@@ -21,11 +21,17 @@ void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
 }
 
 void DeviceLink::OnTimer(LinkTimer id) {
-  if (id == LinkTimer::kGather) {
-    receiver_.OnGatherTimer();
-    ReportDetection();
-  } else {
-    RefreshTick();
+  switch (id) {
+    case LinkTimer::kGather:
+      receiver_.OnGatherTimer();
+      ReportDetection();
+      break;
+    case LinkTimer::kRefresh:
+      RefreshTick();
+      break;
+    case LinkTimer::kText:
+      playback_.OnTextTimer();
+      break;
   }
 }
 
@@ -38,8 +44,8 @@ bool DeviceLink::Receiving() const {
   return receiver_.Waiting();
 }
 
-void DeviceLink::ReleaseHeldKeys() {
-  playback_.ReleaseHeldKeys();
+void DeviceLink::ReleaseHeldKeys(bool force) {
+  playback_.ReleaseHeldKeys(force);
 }
 
 void DeviceLink::LampsOff() {

@@ -41,8 +41,19 @@ class DeviceLink {
   // not close the port then).
   bool Receiving() const;
 
-  // Releases whatever split mode still holds; writes no frame.
-  void ReleaseHeldKeys();
+  // Releases whatever split mode still holds; writes no frame. Keys are kept while
+  // the window in front drops input, unless `force` (see Playback).
+  void ReleaseHeldKeys(bool force = false);
+  // A window came to the front; true when keys kept for a window that dropped input
+  // were let go of now (the lamps may be relit).
+  bool ForegroundChanged() { return playback_.ForegroundChanged(); }
+  // The text of the last text step was taken by the program in front.
+  void PasteTaken() { playback_.PasteTaken(); }
+  // Drops the rest of a macro waiting for its paste, and the presses behind it.
+  void CancelMacro() { playback_.CancelMacro(); }
+  // While the program's own menu is open, presses play nothing.
+  void SetMenuOpen(bool open) { playback_.SetMenuOpen(open); }
+  bool Busy() const { return playback_.Busy(); }
   // Lamps off for the current model; neither closes nor reopens the port.
   void LampsOff();
   // The 10-byte start-up sequence.

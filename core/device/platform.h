@@ -85,12 +85,16 @@ class MouseButtons {
   virtual bool RightDown() const = 0;
 };
 
-// Puts text on the system clipboard for a paste.
+// Puts text on the system clipboard for a paste. The text is promised, not copied:
+// the program that pastes asks for it (the host then reports that it was taken), so
+// playback knows when the clipboard may change again. Injected input is queued, and
+// the program in front reads the clipboard only when it gets round to the paste.
 class Clipboard {
  public:
   enum class [[nodiscard]] Result{kOk, kUnlockFailed, kOpenFailed, kSetFailed, kCloseFailed};
   virtual ~Clipboard() = default;
-  virtual Result SetText(std::u16string_view text) = 0;
+  // kOpenFailed: another program holds the clipboard open; trying again soon may work.
+  virtual Result OfferText(std::u16string_view text) = 0;
 };
 
 // Host-driven one-shot timers; each owner names its own in an enum of its own, and
@@ -105,8 +109,9 @@ class Timers {
   virtual void Disarm(Id id) = 0;
 };
 
-// The device link's timers: the lamp refresh, and the wait between reads of the
-// first data or for the code byte after a lone ESC.
-enum class LinkTimer { kRefresh, kGather };
+// The device link's timers: the lamp refresh; the wait between reads of the first
+// data or for the code byte after a lone ESC; and a text step's wait for its paste
+// (or for a clipboard another program holds).
+enum class LinkTimer { kRefresh, kGather, kText };
 
 }  // namespace vantrel::device

@@ -1,6 +1,7 @@
 #include "core/device/playback.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/device/frames.h"
 
@@ -14,7 +15,7 @@ constexpr std::uint32_t kButtonDowns = 2 | 8 | 32;
 
 Playback::Playback(const AssignmentTable& table, const std::u16string& fk_model, PortOut& port,
                    InputSink& input, MouseButtons& mouse, Clipboard& clipboard,
-                   ForegroundCheck& foreground, InputNotices& notices)
+                   ForegroundCheck& foreground, Timers<LinkTimer>& timers, InputNotices& notices)
     : table_(table),
       fk_model_(fk_model),
       port_(port),
@@ -22,43 +23,116 @@ Playback::Playback(const AssignmentTable& table, const std::u16string& fk_model,
       mouse_(mouse),
       clipboard_(clipboard),
       foreground_(foreground),
+      timers_(timers),
       notices_(notices) {
   held_.reserve(kMaxHeld);
 }
 
 void Playback::Play(int key) {
-  current_key_ = static_cast<std::int16_t>(key);
+  if (menu_open_) return;
+  // The page is the one of the moment of the press, even when it plays later.
+  if (queued_.size() < kMaxQueued) {
+    queued_.push_back({static_cast<std::int16_t>(key), PageOfButtons()});
+  }
+  Drive();
+}
+
+void Playback::OnTextTimer() {
+  if (std::exchange(wait_, Wait::kNone) != Wait::kNone) Drive();
+}
+
+void Playback::PasteTaken() {
+  if (wait_ != Wait::kPaste) return;
+  timers_.Disarm(LinkTimer::kText);
+  wait_ = Wait::kNone;
+  Drive();
+}
+
+void Playback::CancelMacro() {
+  if (wait_ != Wait::kNone) timers_.Disarm(LinkTimer::kText);
+  wait_ = Wait::kNone;
+  macro_.reset();
+  queued_.clear();
+  clipboard_tries_ = 0;
+}
+
+void Playback::SetMenuOpen(bool open) {
+  menu_open_ = open;
+  if (!open) Drive();
+}
+
+void Playback::ReleaseHeldKeys(bool force) {
+  if (held_flag_ != 0 && !force && foreground_.Front().blocked) {
+    release_owed_ = true;
+    return;
+  }
+  ReleaseHeld();
+}
+
+bool Playback::ForegroundChanged() {
+  if (!release_owed_ || held_flag_ == 0 || foreground_.Front().blocked) return false;
+  ReleaseHeld();
+  return held_flag_ == 0;
+}
+
+void Playback::Drive() {
+  while (!menu_open_ && wait_ == Wait::kNone) {
+    if (macro_) {
+      Continue();
+      continue;
+    }
+    if (queued_.empty()) return;
+    const Press press = queued_.front();
+    queued_.pop_front();
+    Start(press);
+  }
+}
+
+void Playback::Start(Press press) {
+  current_key_ = press.key;
   refused_ = false;
-  const std::int16_t page = PageOfButtons();
-  const KeyEntry& entry = table_.Entry(page, current_key_);
+  const KeyEntry& entry = table_.Entry(press.page, press.key);
   // Counts come from layout files unchecked; the table holds at most 60 steps.
   const int count = std::min<int>(entry.count, kMaxSteps);
-  const bool only_releases = held_flag_ != 0 && holding_key_ == current_key_;
+  const bool only_releases = held_flag_ != 0 && holding_key_ == press.key;
 
-  if (count > 0 && !only_releases) {
+  if ((count > 0 && !only_releases) || held_flag_ != 0) {
     const ForegroundWindow front = foreground_.Front();
     if (front.blocked) {
-      // The system would drop every event: press nothing, and let go of what an
-      // earlier key holds, as this press would have.
-      mouse_state_ = page;
-      LetGoOfHeld();
+      // The system would drop every event, the releases of held keys too: press
+      // nothing, and keep those keys held until a window that takes input is in front.
+      mouse_state_ = press.page;
+      if (held_flag_ != 0) release_owed_ = true;
       Notify(front, InputNotices::Refusal::kBlocked);
       return;
     }
   }
 
-  SelectMouseState(page);
+  SelectMouseState(press.page);
   LetGoOfHeld();
-  if (!only_releases) {
-    for (int s = 1; s <= count && !refused_; ++s) {
-      const auto i = static_cast<std::size_t>(s);
-      if (entry.marker[i] == std::u16string_view(&kKeyStepMarker, 1)) {
-        KeyStep(entry.body[i], entry.mode == kModeJoined);
-      } else {
-        TextStep(entry.body[i]);
-      }
+  if (refused_) {
+    Notify(foreground_.Front(), InputNotices::Refusal::kCutShort);
+  } else if (!only_releases && count > 0) {
+    macro_ = Macro{press.page, press.key, count, 1};
+  }
+}
+
+void Playback::Continue() {
+  Macro& m = *macro_;
+  const KeyEntry& entry = table_.Entry(m.page, m.key);
+  while (m.next <= m.count && !refused_) {
+    const auto s = static_cast<std::size_t>(m.next++);
+    if (entry.marker[s] == std::u16string_view(&kKeyStepMarker, 1)) {
+      KeyStep(entry.body[s], entry.mode == kModeJoined);
+    } else if (!TextStep(entry.body[s])) {
+      return;
     }
   }
+  Finish();
+}
+
+void Playback::Finish() {
+  macro_.reset();
   if (refused_) {
     // No key of the steps played so far may stay down behind the refusal.
     LetGoOfHeld();
@@ -66,10 +140,9 @@ void Playback::Play(int key) {
   }
 }
 
-void Playback::ReleaseHeldKeys() {
-  if (held_flag_ == 1) ReleaseFrom(held_, 0);
-  held_.clear();
-  held_flag_ = 0;
+void Playback::WaitFor(Wait what, int milliseconds) {
+  wait_ = what;
+  timers_.Arm(LinkTimer::kText, milliseconds);
 }
 
 std::int16_t Playback::PageOfButtons() const {
@@ -94,12 +167,25 @@ void Playback::SelectMouseState(std::int16_t page) {
 }
 
 void Playback::LetGoOfHeld() {
-  if (held_flag_ != 0) {
-    Send(port_, ReleaseReset(ModelOf(fk_model_)));
-    held_flag_ = 0;
-    ReleaseFrom(held_, 0);
+  if (held_flag_ == 0) {
+    held_.clear();
+    return;
   }
-  held_.clear();
+  const Model model = ModelOf(fk_model_);
+  Send(port_, ReleaseReset(model));
+  ReleaseHeld();
+  // Down still, as far as the system is concerned: the lamp says so.
+  if (held_flag_ != 0) Send(port_, HoldLamp(model, holding_key_));
+}
+
+void Playback::ReleaseHeld() {
+  std::vector<Pressed> kept;
+  for (std::size_t i = held_.size(); i > 0; --i) {
+    if (!Release(held_[i - 1])) kept.insert(kept.begin(), held_[i - 1]);
+  }
+  held_ = std::move(kept);
+  release_owed_ = !held_.empty();
+  held_flag_ = release_owed_ ? 1 : 0;
 }
 
 bool Playback::Key(std::uint8_t vk, bool up) {
@@ -164,8 +250,15 @@ void Playback::PressToken(std::u16string_view token, std::vector<Pressed>& step)
   }
 }
 
-void Playback::TextStep(std::u16string_view body) {
-  switch (clipboard_.SetText(body)) {
+bool Playback::TextStep(std::u16string_view body) {
+  const Clipboard::Result result = clipboard_.OfferText(body);
+  if (result == Clipboard::Result::kOpenFailed && ++clipboard_tries_ < kClipboardTries) {
+    --macro_->next;  // the same step once more
+    WaitFor(Wait::kClipboard, kClipboardRetry);
+    return false;
+  }
+  clipboard_tries_ = 0;
+  switch (result) {
     case Clipboard::Result::kUnlockFailed:
       status_label_ = u"メモリのロック解除に失敗。";
       break;
@@ -173,7 +266,6 @@ void Playback::TextStep(std::u16string_view body) {
       status_label_ = u"クリップボードのオープンに失敗。";
       break;
     case Clipboard::Result::kSetFailed:
-      // The clipboard still holds older text; the paste below brings that back.
       status_label_ = u"クリップボードへの設定に失敗。";
       break;
     case Clipboard::Result::kCloseFailed:
@@ -183,18 +275,24 @@ void Playback::TextStep(std::u16string_view body) {
       status_label_ = body;
       break;
   }
+  // A clipboard that was not set still holds what it held before, perhaps a password:
+  // the paste would bring that into the window. (One that did not close holds the text.)
+  if (result != Clipboard::Result::kOk && result != Clipboard::Result::kCloseFailed) {
+    if (!std::exchange(text_failure_told_, true)) notices_.TextNotPasted();
+    return true;
+  }
+  text_failure_told_ = false;
   // The paste goes through the context menu of the window under the cursor: the right
   // click opens it and P picks its paste item.
   if (Mouse(kRightDown)) Mouse(kRightUp);
   if (Key(kVkP, false)) Key(kVkP, true);
+  if (refused_) return true;
+  WaitFor(Wait::kPaste, kPasteWait);
+  return false;
 }
 
-void Playback::Release(const Pressed& p) {
-  if (p.click) {
-    Mouse(p.code);
-  } else {
-    Key(static_cast<std::uint8_t>(p.code), true);
-  }
+bool Playback::Release(const Pressed& p) {
+  return p.click ? Mouse(p.code) : Key(static_cast<std::uint8_t>(p.code), true);
 }
 
 void Playback::ReleaseFrom(const std::vector<Pressed>& list, std::size_t from) {

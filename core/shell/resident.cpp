@@ -58,6 +58,15 @@ std::u16string SettingsNotSavedText(std::u16string_view path) {
   return u"設定ファイル " + std::u16string(path) + u" を保存できませんでした。";
 }
 
+std::u16string SettingsUnreadableText(std::u16string_view path) {
+  return u"設定ファイル " + std::u16string(path) +
+         u" を読み込めませんでした。既定の設定で動作し、終了時もこのファイルは書き換えません。";
+}
+
+std::u16string LayoutUnreadableText(std::u16string_view path) {
+  return u"レイアウトファイル " + std::u16string(path) + u" を読み込めませんでした。";
+}
+
 std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why) {
   // The instruction at the end must survive the balloon's 255 characters.
   std::u16string window = u"前面のウィンドウ";
@@ -103,16 +112,30 @@ void Resident::Start() {
     return;
   }
   TakeWorkingFolder();
-  const std::u16string settings_path = SettingsPath();
-  if (files_.FileExists(settings_path)) {
-    if (auto bytes = files_.ReadAll(settings_path)) ReadSettings(*bytes, codec_, settings_);
+  // Told once the tray icon is there to tell them.
+  std::vector<std::u16string> notices;
+  if (std::u16string last = platform_.TakeNoticeFromLastRun(); !last.empty()) {
+    notices.push_back(std::move(last));
+  }
+  settings_path_ = working_folder_ + std::u16string(kSettingsFileName);
+  const FileRead settings = files_.Read(settings_path_);
+  if (settings.ok()) {
+    ReadSettings(settings.bytes, codec_, settings_);
+  } else if (settings.status == ReadStatus::kUnreadable) {
+    // Held by another program, not yet downloaded, denied: running on the defaults is
+    // better than not running, but writing them over the user's file is not.
+    keep_settings_file_ = true;
+    notices.push_back(SettingsUnreadableText(settings_path_));
   }
   if (settings_.Timer1On == 1) timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
-  if (settings_.FileOn != 0 && files_.FileExists(settings_.FkNameT)) LoadLayout();
+  if (settings_.FileOn != 0 && LoadLayout(settings_.FkNameT) == ReadStatus::kUnreadable) {
+    notices.push_back(LayoutUnreadableText(settings_.FkNameT));
+  }
   platform_.SetCurrentLayoutCaption(u"");
   Tray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup, TrayMode::kAdd);
   if (layout_loaded_)
     platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
+  for (const std::u16string& notice : notices) platform_.Balloon(kProgramName, notice);
   port_wanted_ = true;
   const bool open = TakePort(kStartupBufferSize);
   BuildRecent();
@@ -132,16 +155,32 @@ void Resident::Shutdown() {
   }
   // Nothing may fire while an error box below runs its own message loop.
   for (ShellTimer id : {ShellTimer::kHandOver, ShellTimer::kReconnect}) timers_.Disarm(id);
-  for (LinkTimer id : {LinkTimer::kRefresh, LinkTimer::kGather}) link_timers_.Disarm(id);
-  // Whatever way the program ends, no key stays down.
-  link_.ReleaseHeldKeys();
-  const std::u16string settings_path = SettingsPath();
-  const bool saved = files_.ReplaceAtomically(settings_path, WriteSettings(settings_, codec_));
+  for (LinkTimer id : {LinkTimer::kRefresh, LinkTimer::kGather, LinkTimer::kText}) {
+    link_timers_.Disarm(id);
+  }
+  // Whatever way the program ends and whatever window is in front, no key stays down.
+  link_.CancelMacro();
+  link_.ReleaseHeldKeys(true);
+  const bool saved = keep_settings_file_ ||
+                     files_.ReplaceAtomically(settings_path_, WriteSettings(settings_, codec_));
   if (port_wanted_) ReleasePort();
   if (tray_added_) Tray(tray_icon_, tray_tip_, TrayMode::kDelete);
-  // Told last, so the device and the tray are free while the box waits.
-  if (!saved) platform_.ShowError(SettingsNotSavedText(settings_path));
+  if (!saved) {
+    const std::u16string text = SettingsNotSavedText(settings_path_);
+    // A message box would hold up the sign-out: the next start tells it instead.
+    if (ending_session_) {
+      platform_.KeepNoticeForNextStart(u"前回の終了時、" + text);
+    } else {
+      // Told last, so the device and the tray are free while the box waits.
+      platform_.ShowError(text);
+    }
+  }
   platform_.Quit();
+}
+
+void Resident::EndSession() {
+  ending_session_ = true;
+  Shutdown();
 }
 
 void Resident::OnComm() {
@@ -181,6 +220,8 @@ void Resident::OnTimer(LinkTimer id) {
     if (!port_.PortOpen()) return;
     link_.OnTimer(id);
     CheckPortStillOpen(true);
+  } else if (id == LinkTimer::kText) {
+    link_.OnTimer(id);
   } else {
     const bool was_open = port_.PortOpen();
     link_.OnTimer(id);
@@ -195,21 +236,25 @@ void Resident::ChooseRecent(int entry) {
   // An empty entry names no file: choosing it must not replace the start-up layout.
   const std::u16string path = recent_[entry - 1];
   if (path.empty()) return;
+  link_.CancelMacro();
   link_.ReleaseHeldKeys();
   link_.ArmRefresh();
   TakeWorkingFolder();
   // The file that was listed, even when its name has more than one "." or the
   // working folder has moved since.
   settings_.FkNameT = path;
-  if (!files_.FileExists(settings_.FkNameT)) return;
+  // A file that cannot be read leaves the table, the caption and the icon as a
+  // missing one does: they must not claim a layout that is not there.
+  const ReadStatus read = LoadLayout(path);
+  if (read == ReadStatus::kUnreadable) platform_.Balloon(kProgramName, LayoutUnreadableText(path));
+  if (read != ReadStatus::kOk) return;
   platform_.SetCurrentLayoutCaption(captions_[entry - 1]);
-  ClearLayout();
-  LoadLayout();
   Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
 }
 
 void Resident::Editor() {
   if (shut_down_ || !started_ || editor_open_) return;
+  link_.CancelMacro();
   link_.ReleaseHeldKeys();
   timers_.Disarm(ShellTimer::kHandOver);
   timers_.Disarm(ShellTimer::kReconnect);
@@ -238,12 +283,26 @@ void Resident::Help() {
 }
 
 void Resident::Exit() {
-  link_.ReleaseHeldKeys();
+  // Shut-down lets go of every held key first.
   Shutdown();
 }
 
 void Resident::TrayRecreated() {
   if (tray_added_ && !shut_down_) platform_.SetTray(tray_icon_, tray_tip_, TrayMode::kAdd);
+}
+
+void Resident::MenuOpen(bool open) {
+  link_.SetMenuOpen(open);
+}
+
+void Resident::OnPasteTaken() {
+  if (started_ && !shut_down_) link_.PasteTaken();
+}
+
+void Resident::ForegroundChanged() {
+  if (!started_ || shut_down_) return;
+  // Keys kept down behind a window that dropped their release are let go of now.
+  if (link_.ForegroundChanged() && port_.PortOpen()) link_.ArmRefresh();
 }
 
 void Resident::ReleaseHeldKeys() {
@@ -278,11 +337,15 @@ void Resident::ClearLayout() {
   link_.ClearStatusLabel();
 }
 
-void Resident::LoadLayout() {
+ReadStatus Resident::LoadLayout(std::u16string_view path) {
+  const FileRead file = files_.Read(path);
+  if (!file.ok()) return file.status;
+  ClearLayout();
   // A load abandoned part-way keeps what was read, and counts as loaded, as a
   // complete load would: the user sees the keys that did load.
-  static_cast<void>(LoadLayoutRecords(files_, settings_.FkNameT, codec_, table_));
+  static_cast<void>(ReadLayoutRecords(file.bytes, codec_, table_));
   layout_loaded_ = true;
+  return ReadStatus::kOk;
 }
 
 void Resident::ModelDetected(std::u16string_view model) {
@@ -295,6 +358,10 @@ void Resident::ModelDetected(std::u16string_view model) {
 void Resident::InputRefused(const device::ForegroundWindow& window,
                             device::InputNotices::Refusal why) {
   platform_.Balloon(kProgramName, InputRefusedText(window.title, why));
+}
+
+void Resident::TextNotPasted() {
+  platform_.Balloon(kProgramName, kTextNotPastedText);
 }
 
 void Resident::ReopenForDetectedModel() {
@@ -333,7 +400,9 @@ void Resident::HandOverTick() {
       Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
       if (port_wanted_) {
         // Keys held by split mode would stay down in the CAD program, which has no
-        // way to release them: let go of them with the device.
+        // way to release them: let go of them with the device, and of the rest of a
+        // macro, which was meant for the window before.
+        link_.CancelMacro();
         link_.ReleaseHeldKeys();
         ReleasePort();
         timers_.Disarm(ShellTimer::kReconnect);

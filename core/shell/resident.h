@@ -59,6 +59,10 @@ class ShellPlatform {
   virtual void Balloon(std::u16string_view title, std::u16string_view text) = 0;
   // A blocking message box for a failure the user must know about.
   virtual void ShowError(std::u16string_view text) = 0;
+  // A notice for the next start, when no window may be shown now (the session is
+  // ending); the next start takes it (once) and shows it.
+  virtual void KeepNoticeForNextStart(std::u16string_view text) = 0;
+  virtual std::u16string TakeNoticeFromLastRun() = 0;
   virtual void SetCurrentLayoutCaption(std::u16string_view caption) = 0;              // File0
   virtual void SetRecentCaptions(const std::array<std::u16string, 5>& captions) = 0;  // File1..5
   virtual void OpenHelp() = 0;  // "Vantrel.chm"
@@ -79,6 +83,10 @@ bool TrayMessageOpensMenu(std::uint32_t mouse_message);
 std::u16string PortUnavailableText(int com_port);
 std::u16string PortLostText(int com_port);
 std::u16string SettingsNotSavedText(std::u16string_view path);
+std::u16string SettingsUnreadableText(std::u16string_view path);
+std::u16string LayoutUnreadableText(std::u16string_view path);
+inline constexpr std::u16string_view kTextNotPastedText =
+    u"クリップボードを他のプログラムが使用中のため、テキストを貼り付けませんでした。";
 // The balloon when the window in front did not take the input, naming the window.
 std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why);
 
@@ -104,6 +112,8 @@ class Resident final : private device::LinkEvents {
   // The main window is asked to close, for whatever reason. Runs once; a second
   // instance ends without touching anything.
   void Shutdown();
+  // The session ends: shut-down, with nothing shown that would hold up the sign-out.
+  void EndSession();
 
   // Events of the serial layer: data waiting, and the port gone from under us.
   void OnComm();
@@ -119,6 +129,13 @@ class Resident final : private device::LinkEvents {
   void Exit();
   // The shell's notification area was rebuilt (Explorer restarted): add the icon again.
   void TrayRecreated();
+  // The pop-up menu opened or closed: FK keys must not play into it.
+  void MenuOpen(bool open);
+
+  // The program in front took the text a text step put on the clipboard.
+  void OnPasteTaken();
+  // Another window came to the front.
+  void ForegroundChanged();
 
   // Releases whatever split mode still holds down.
   void ReleaseHeldKeys();
@@ -137,16 +154,14 @@ class Resident final : private device::LinkEvents {
 
  private:
   void TakeWorkingFolder();
-  std::u16string SettingsPath() const {
-    return working_folder_ + std::u16string(kSettingsFileName);
-  }
   // Empties the table and the status label; no layout is loaded then.
   void ClearLayout();
-  // Loads FkNameT into the table as it stands (the callers clear it first).
-  void LoadLayout();
+  // Reads the layout file and, when it could be read, clears the table and loads it.
+  ReadStatus LoadLayout(std::u16string_view path);
   void ModelDetected(std::u16string_view model) override;
   void InputRefused(const device::ForegroundWindow& window,
                     device::InputNotices::Refusal why) override;
+  void TextNotPasted() override;
   // Reopens the port with the line settings of a model that detection has just named.
   void ReopenForDetectedModel();
   void BuildRecent();
@@ -175,6 +190,12 @@ class Resident final : private device::LinkEvents {
   device::DeviceLink link_;
 
   std::u16string working_folder_;
+  // Where the settings were read at start-up and are written at shut-down, wherever
+  // the working folder has moved since.
+  std::u16string settings_path_;
+  // The settings file exists but could not be read: it is never written over.
+  bool keep_settings_file_ = false;
+  bool ending_session_ = false;
   bool layout_loaded_ = false;
   editor::CaptureState capture_state_;
   // The shell wants the device port: always, except while it is handed over to the

@@ -1,6 +1,6 @@
 // Arbitrary bytes in arbitrary receive events, with timer expiries, mouse buttons,
-// ReleaseHeldKeys, port closings and lamp commands in between, against a fuzzed
-// assignment table. Checks: only codes of the key-name table (and Esc, P) are sent;
+// pastes taken, macros cancelled, ReleaseHeldKeys, port closings and lamp commands in
+// between, against a fuzzed assignment table. Checks: only codes of the key-name table (and Esc, P) are sent;
 // nothing is let go that is not down; what split mode holds is exactly what is down,
 // and ReleaseHeldKeys lets all of it go; every frame has the length of a known frame;
 // and the keys decoded do not depend on how the bytes were cut into reads.
@@ -64,9 +64,10 @@ struct Host : PortOut,
   bool LeftDown() const override { return button[0]; }
   bool MiddleDown() const override { return button[1]; }
   bool RightDown() const override { return button[2]; }
-  Result SetText(std::u16string_view) override { return clip; }
+  Result OfferText(std::u16string_view) override { return clip; }
   void Arm(LinkTimer id, int ms) override {
-    Check(ms == 50 || (id == LinkTimer::kRefresh && ms == 500));
+    Check(ms == 50 || (id == LinkTimer::kRefresh && ms == 500) ||
+          (id == LinkTimer::kText && (ms == Playback::kPasteWait || ms == Playback::kClipboardRetry)));
     armed[static_cast<int>(id)] = true;
   }
   void Disarm(LinkTimer id) override { armed[static_cast<int>(id)] = false; }
@@ -76,10 +77,11 @@ struct Host : PortOut,
   }
   ForegroundWindow Front() override { return {}; }  // never a window that refuses input
   void InputRefused(const ForegroundWindow&, Refusal) override { Check(false); }
+  void TextNotPasted() override {}
 
   std::u16string& model;
   std::array<int, 512> down{};
-  bool button[3] = {}, armed[2] = {};
+  bool button[3] = {}, armed[3] = {};
   Result clip = Result::kOk;
 };
 
@@ -134,12 +136,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Host host(model);
   DeviceLink link(table, model, host, host, host, host, host, host, host);
   while (in.remaining_bytes() > 0) {
-    switch (in.ConsumeIntegralInRange(0, 9)) {
+    switch (in.ConsumeIntegralInRange(0, 11)) {
       case 4:
       case 5:
         // A timer expires only while armed.
-        if (const int t = in.ConsumeBool(); std::exchange(host.armed[t], false))
+        if (const int t = in.ConsumeIntegralInRange(0, 2); std::exchange(host.armed[t], false))
           link.OnTimer(static_cast<LinkTimer>(t));
+        break;
+      case 10:
+        link.PasteTaken();
+        break;
+      case 11:
+        link.CancelMacro();
+        Check(!link.Busy());
         break;
       case 6:
         for (bool& b : host.button) b = in.ConsumeBool();
@@ -163,6 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(link.Receiving() == host.armed[static_cast<int>(LinkTimer::kGather)]);
     Check(host.Down() == (link.Holding() ? link.HeldCount() : 0) && link.HeldCount() <= 60);
   }
+  link.CancelMacro();
   link.ReleaseHeldKeys();
   Check(host.Down() == 0);
   return 0;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -19,8 +20,10 @@
 #include "win32/codec.h"
 #include "win32/files.h"
 #include "win32/handles.h"
+#include "win32/input.h"
 #include "win32/printer.h"
 #include "win32/serial.h"
+#include "win32/window.h"
 
 namespace vantrel::win32 {
 namespace {
@@ -96,43 +99,128 @@ TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
 // without an owner: the calls' sequence is checked at the seam, on the way to the system.
 std::string g_calls;
 bool g_refuse = false;
+Win32Clipboard* g_clipboard = nullptr;
+int g_rendered = 0;
 
-TEST(Clipboard, HoldsUnicodeTextOpenedWithItsOwnerAndTheSystemDerivesItsCodePagesText) {
+std::string FormatName(UINT format) {
+  wchar_t name[64] = L"?";
+  GetClipboardFormatNameW(format, name, 64);
+  return FromWide(name) == u"CanIncludeInClipboardHistory" ? "history" : "private";
+}
+
+// The owner window renders as the main window does.
+LRESULT CALLBACK ClipboardOwner(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_RENDERFORMAT) return g_rendered += g_clipboard->Render(wparam), 0;
+  if (message == WM_RENDERALLFORMATS) return g_clipboard->RenderAll(), 0;
+  if (message == WM_DESTROYCLIPBOARD) return g_clipboard->Emptied(), 0;
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+std::u16string Pasted(UINT format = CF_UNICODETEXT) {
+  EXPECT_TRUE(OpenClipboard(nullptr));
+  const HANDLE h = GetClipboardData(format);
+  const void* p = h ? GlobalLock(h) : nullptr;
+  std::u16string text;
+  if (p && format == CF_UNICODETEXT) text = static_cast<const char16_t*>(p);
+  if (p && format == CF_TEXT) text = Cp932Codec().Decode(static_cast<const char*>(p));
+  if (p && format != CF_UNICODETEXT && format != CF_TEXT) text = std::u16string(1, *static_cast<const char16_t*>(p));
+  if (p) GlobalUnlock(h);
+  CloseClipboard();
+  return text;
+}
+
+// The text is promised, handed over once when a program asks, and marked for clipboard
+// history to leave alone; the last one outlives its owner.
+TEST(Clipboard, PromisesTheTextAndHandsItOverOnceAProgramAsks) {
   if (const char* acp = std::getenv("VANTREL_EXPECT_ACP")) {
     ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp)));
   }
-  HWND owner =
-      CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  WNDCLASSW cls{};
+  cls.lpfnWndProc = ClipboardOwner;
+  cls.lpszClassName = L"VantrelTestClipboardOwner";
+  RegisterClassW(&cls);
+  HWND owner = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                               nullptr, nullptr);
   const ClipboardApi api{[](HWND owner) {
                            g_calls += owner ? "open(owner) " : "open(none) ";
                            return OpenClipboard(owner);
                          },
                          [] { return g_calls += "empty ", EmptyClipboard(); },
-                         [](UINT format, HANDLE block) {
-                           g_calls += format == CF_UNICODETEXT ? "set " : "set(?) ";
-                           return g_refuse ? nullptr : SetClipboardData(format, block);
+                         [](UINT format, HANDLE block) -> HANDLE {
+                           g_calls += format != CF_UNICODETEXT ? "set(" + FormatName(format) + ") "
+                                      : block              ? "set(text) "
+                                                           : "promise(text) ";
+                           if (g_refuse) return SetLastError(ERROR_ACCESS_DENIED), nullptr;
+                           return SetClipboardData(format, block);
                          },
                          [] { return g_calls += "close", CloseClipboard(); }};
+  Win32Clipboard clipboard(owner, api);
+  g_clipboard = &clipboard;
   const std::u16string text = u"図面 ｱｲｳ abc";
   for (bool refuse : {true, false}) {
     g_calls.clear();
     g_refuse = refuse;
-    EXPECT_EQ(Win32Clipboard(owner, api).SetText(text),
+    EXPECT_EQ(clipboard.OfferText(text),
               refuse ? device::Clipboard::Result::kSetFailed : device::Clipboard::Result::kOk);
-    EXPECT_EQ(g_calls, "open(owner) empty set close");
+    EXPECT_EQ(g_calls, refuse ? "open(owner) empty promise(text) close"
+                              : "open(owner) empty promise(text) set(private) set(history) "
+                                "set(private) set(private) close");
   }
-  DestroyWindow(owner);
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE unicode = GetClipboardData(CF_UNICODETEXT), ansi = GetClipboardData(CF_TEXT);
-  const std::u16string got = unicode ? static_cast<const char16_t*>(GlobalLock(unicode)) : u"";
-  const std::string derived = ansi ? static_cast<const char*>(GlobalLock(ansi)) : "";
-  GlobalUnlock(unicode);
-  GlobalUnlock(ansi);
-  CloseClipboard();
-  EXPECT_EQ(got, text);
+  g_calls.clear();
+  EXPECT_EQ(Pasted(), text);
+  EXPECT_EQ(Pasted(), text);
+  EXPECT_EQ(g_rendered, 1);
+  EXPECT_EQ(g_calls, "set(text) ");
+  EXPECT_EQ(Pasted(RegisterClipboardFormatW(L"CanIncludeInClipboardHistory")), std::u16string(1, 0));
   if (GetACP() == 932) {  // the system's own conversion, in its code page
-    EXPECT_EQ(derived, Cp932Codec().Encode(text));
+    EXPECT_EQ(Pasted(CF_TEXT), text);
   }
+  // Promised, never asked for: rendered as the owner goes, so it stays on the clipboard.
+  ASSERT_EQ(clipboard.OfferText(u"部品"), device::Clipboard::Result::kOk);
+  DestroyWindow(owner);
+  EXPECT_EQ(Pasted(), u"部品");
+  EXPECT_EQ(g_rendered, 1);
+}
+
+// The crash path: whatever playback's own record says, the sink lets go of exactly what
+// it pressed and the system took, and a handler that throws calls for it.
+std::vector<std::string> g_sent;
+bool g_accept = true;
+
+UINT WINAPI FakeSendInput(UINT, LPINPUT in, int) {
+  g_sent.push_back(in->type == INPUT_MOUSE ? "mouse " + std::to_string(in->mi.dwFlags)
+                                           : "key " + std::to_string(in->ki.wVk) +
+                                                 (in->ki.dwFlags & KEYEVENTF_KEYUP ? " up" : ""));
+  return g_accept ? 1 : 0;
+}
+
+struct Thrower final : Window {
+  Thrower() { CreateWindowOf(nullptr, {L"VantrelTestThrower"}, 0, L"", 0, {}, HWND_MESSAGE); }
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
+    if (message == WM_APP) throw std::runtime_error("handler failed");
+    return Default(message, wparam, lparam);
+  }
+};
+SendInputSink* g_sink = nullptr;
+
+TEST(Input, WhatThePlaybackPressedIsLetGoOfWhenAHandlerFails) {
+  SendInputSink sink(FakeSendInput);
+  g_sink = &sink;
+  for (int vk : {16, 65}) sink.Key(static_cast<std::uint8_t>(vk), false);
+  sink.Key(65, true);
+  for (std::uint32_t flags : {2u, 8u, 16u}) sink.Mouse(flags);
+  g_accept = false;  // refused: a press that never went down, a release that left it down
+  sink.Key(17, false);
+  sink.Key(16, true);
+  g_accept = true;
+  g_sent.clear();
+  SetFailureHandler([]() noexcept { g_sink->ReleaseEverythingDown(); });
+  Thrower window;
+  SendMessageW(window.hwnd(), WM_APP, 0, 0);
+  SetFailureHandler(nullptr);
+  EXPECT_EQ(g_sent, (std::vector<std::string>{"mouse 4", "key 16 up"}));
+  sink.ReleaseEverythingDown();
+  EXPECT_EQ(g_sent.size(), 2u);
 }
 
 // A printer stand-in: each page an enhanced metafile, whose text records are kept as

@@ -141,13 +141,16 @@ struct FakeMouse : device::MouseButtons {
   bool RightDown() const override { return right; }
 };
 
+// "clip TEXT" per offer; "clip busy" while another program holds it (open_failures).
 struct FakeClipboard : device::Clipboard {
   explicit FakeClipboard(Transcript& t) : t(t) {}
-  Result SetText(std::u16string_view text) override {
+  Result OfferText(std::u16string_view text) override {
+    if (open_failures > 0) return --open_failures, t.Add("clip busy"), Result::kOpenFailed;
     return t.Add("clip " + ToUtf8(text)), result;
   }
   Transcript& t;
   Result result = Result::kOk;
+  int open_failures = 0;
 };
 
 // Every owner's one-shot timers on one simulated clock, keyed by name.
@@ -161,8 +164,8 @@ struct FakeTimers : device::Timers<device::LinkTimer>,
   void Disarm(shell::ShellTimer id) override { Clear(kNames[1][int(id)]); }
   void Arm(editor::EditorTimer id, int ms) override { Set(kNames[2][int(id)], ms); }
   void Disarm(editor::EditorTimer id) override { Clear(kNames[2][int(id)]); }
-  static constexpr const char* kNames[3][2] = {
-      {"refresh", "gather"}, {"handover", "reconnect"}, {"wakeup", "lamptest"}};
+  static constexpr const char* kNames[3][3] = {
+      {"refresh", "gather", "text"}, {"handover", "reconnect"}, {"wakeup", "lamptest"}};
 
   bool Armed(const std::string& name) const { return due.count(name) != 0; }
   // Milliseconds until the timer fires, or -1 when it is not armed.

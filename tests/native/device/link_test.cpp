@@ -76,6 +76,7 @@ struct Rig : LinkEvents {
   void InputRefused(const ForegroundWindow& w, Refusal why) override {
     t.Add((why == Refusal::kBlocked ? "blocked " : "cut short ") + ToUtf8(w.title));
   }
+  void TextNotPasted() override { t.Add("not pasted"); }
   // Bytes of one receive event, and what the link did since the last look.
   std::string Receive(std::vector<std::uint8_t> bytes) {
     link.OnReceive(bytes);
@@ -191,27 +192,94 @@ TEST(DeviceLinkPlayback, MouseButtonHeldChoosesThePageAndIsLetGoFirst) {
   EXPECT_EQ(r.Receive({0x1B, 0x21}), "mouse 16\n" + Tap(27));
 }
 
-TEST(DeviceLinkPlayback, TextStepsPasteInEveryCaseAndReportInTheStatusLabel) {
+// A text step waits until the program in front has taken its text (or a second has
+// passed) before the clipboard may change again; presses meanwhile play after it.
+TEST(DeviceLinkPlayback, TextStepsWaitForTheirPasteAndPressesQueueBehind) {
   Rig r(u"6094");
+  const std::string paste = "mouse 8\nmouse 16\n" + Tap(80) + "arm text 1000\n";
   // Step 3 is counted but absent: an empty marker is a text step with empty text.
-  r.Set(1, 1, u"分割,*図面番号,*").count = 3;
-  const std::string paste = "mouse 8\nmouse 16\n" + Tap(80);
-  EXPECT_EQ(r.Receive({0x00}), "clip 図面番号\n" + paste + "clip \n" + paste + "clip \n" + paste);
-  EXPECT_EQ(r.link.StatusLabel(), u"");
+  r.Set(1, 1, u"結合,*図面番号,*").count = 3;
+  r.Set(1, 2, u"結合,#B");
+  r.Set(2, 2, u"結合,#L");
+  EXPECT_EQ(r.Receive({0x00}), "clip 図面番号\n" + paste);
+  EXPECT_EQ(r.link.StatusLabel(), u"図面番号");
+  // Key 2 with the left button held, then without: they wait, each with its own page.
+  r.mouse.left = true;
+  EXPECT_EQ(r.Receive({0x01}), "");
+  r.mouse.left = false;
+  EXPECT_EQ(r.Receive({0x01}), "");
+  r.link.PasteTaken();
+  EXPECT_EQ(r.t.Take(), "disarm text\nclip \n" + paste);
+  // A window that never asks for the text: the next step a second later.
+  r.link.OnTimer(LinkTimer::kText);
+  EXPECT_EQ(r.t.Take(), "clip \n" + paste);
+  r.link.PasteTaken();
+  EXPECT_EQ(r.t.Take(), "disarm text\nmouse 4\n" + Tap(76) + Tap(66));
+  EXPECT_FALSE(r.link.Busy());
+  r.link.PasteTaken();  // a paste asked for again later is no step's
+  EXPECT_EQ(r.t.Take(), "");
+
+  // Cancelled while waiting (hand-over, editor, exit): the rest and the queue are dropped.
+  r.Receive({0x00});
+  r.Receive({0x01});
+  r.link.CancelMacro();
+  r.link.PasteTaken();
+  EXPECT_EQ(r.t.Take(), "disarm text\n");
+  EXPECT_FALSE(r.link.Busy());
+
+  // The program's own menu is open: a press plays nothing, and a macro waiting for its
+  // paste goes on only once the menu has closed.
+  r.Receive({0x00});
+  r.link.SetMenuOpen(true);
+  EXPECT_EQ(r.Receive({0x01}), "");
+  r.link.OnTimer(LinkTimer::kText);
+  EXPECT_EQ(r.t.Take(), "");
+  r.link.SetMenuOpen(false);
+  EXPECT_EQ(r.t.Take(), "clip \n" + paste);
+}
+
+// Another program holding the clipboard open is waited for briefly; a text that could not
+// be set pastes nothing (the clipboard's old content would come out) and is told once.
+TEST(DeviceLinkPlayback, AClipboardThatCannotBeSetPastesNothing) {
+  Rig r(u"X8000");
+  const std::string paste = "mouse 8\nmouse 16\n" + Tap(80) + "arm text 1000\n";
+  r.Set(1, 1, u"結合,*図面,#A");
+  r.clipboard.open_failures = 2;
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), "clip busy\narm text 20\n");
+  r.link.OnTimer(LinkTimer::kText);
+  EXPECT_EQ(r.t.Take(), "clip busy\narm text 20\n");
+  r.link.OnTimer(LinkTimer::kText);
+  EXPECT_EQ(r.t.Take(), "clip 図面\n" + paste);
+  r.link.OnTimer(LinkTimer::kText);
+  EXPECT_EQ(r.t.Take(), Tap(65));
 
   const std::pair<Clipboard::Result, std::u16string> failures[] = {
       {Clipboard::Result::kUnlockFailed, u"メモリのロック解除に失敗。"},
-      {Clipboard::Result::kOpenFailed, u"クリップボードのオープンに失敗。"},
-      {Clipboard::Result::kCloseFailed, u"クリップボードのクローズに失敗。"},
       {Clipboard::Result::kSetFailed, u"クリップボードへの設定に失敗。"},
-      {Clipboard::Result::kOk, u"図面"},
+      {Clipboard::Result::kOpenFailed, u"クリップボードのオープンに失敗。"},
   };
-  r.Set(1, 1, u"結合,*図面");
   for (const auto& [result, label] : failures) {
     r.clipboard.result = result;
-    EXPECT_EQ(r.Receive({0x00}), "clip 図面\n" + paste);
+    r.clipboard.open_failures = result == Clipboard::Result::kOpenFailed ? 99 : 0;
+    std::string out = r.Receive({0x1B, 0x21});
+    for (int i = 1; i < Playback::kClipboardTries; ++i) {
+      r.link.OnTimer(LinkTimer::kText);
+      out += r.t.Take();
+    }
+    const std::string told = result == Clipboard::Result::kUnlockFailed ? "not pasted\n" : "";
+    EXPECT_TRUE(out.ends_with(told + Tap(65))) << out;
+    EXPECT_EQ(out.find("mouse 8"), std::string::npos) << out;
     EXPECT_EQ(r.link.StatusLabel(), label);
   }
+  // Set, though not closed: the text is there to paste. Success lets a new failure be told.
+  r.clipboard.open_failures = 0;
+  r.clipboard.result = Clipboard::Result::kCloseFailed;
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), "clip 図面\n" + paste);
+  EXPECT_EQ(r.link.StatusLabel(), u"クリップボードのクローズに失敗。");
+  r.link.PasteTaken();
+  r.clipboard.result = Clipboard::Result::kSetFailed;
+  r.t.Take();
+  EXPECT_EQ(r.Receive({0x1B, 0x21}), "clip 図面\nnot pasted\n" + Tap(65));
 }
 
 // Nothing goes into a window that drops it or stays down behind a refusal; one notice a window.
@@ -221,6 +289,7 @@ TEST(DeviceLinkPlayback, RefusedInput) {
   r.Set(1, 2, u"分割,#Ctrl,#Shift+A,#C");
   r.Set(1, 3, u"結合,*図面,#D");
   r.Set(1, 4, u"分割,#Alt");
+  const std::string hold2 = Sent(HoldLamp(Model::kX8000, 2)), hold4 = Sent(HoldLamp(Model::kX8000, 4));
   const struct {
     bool alt_held, blocked;  // alt_held: by key 4, before
     char16_t window;
@@ -228,26 +297,39 @@ TEST(DeviceLinkPlayback, RefusedInput) {
     std::string out;
   } cases[] = {
       {false, true, u'1', 1, -1, "blocked w1\n"},
-      {true, true, u'2', 1, -1, X8000Reset() + "key 18 up\nblocked w2\n"},
+      // Their release would be dropped as well: held keys stay held.
+      {true, true, u'2', 1, -1, "blocked w2\n"},
       {false, true, u'3', 5, -1, ""},  // a key without steps asks nothing
       {false, true, u'1', 1, -1, ""},  // told already
       {false, false, u'4', 1, 1,
        "key 16 down\nkey 65 down refused\nkey 16 up refused\ncut short w4\n"},
       {false, false, u'5', 2, 2,
-       "key 17 down\n" + Sent(HoldLamp(Model::kX8000, 2)) +
-           "key 16 down\nkey 65 down refused\nkey 16 up refused\n" + X8000Reset() +
-           "key 17 up refused\ncut short w5\n"},
+       "key 17 down\n" + hold2 + "key 16 down\nkey 65 down refused\nkey 16 up refused\n" +
+           X8000Reset() + "key 17 up refused\n" + hold2 + "cut short w5\n"},
       {false, false, u'6', 3, 0, "clip 図面\nmouse 8 refused\ncut short w6\n"},
-      {true, false, u'7', 4, 0, X8000Reset() + "key 18 up refused\ncut short w7\n"},
+      {true, false, u'7', 4, 0, X8000Reset() + "key 18 up refused\n" + hold4 + "cut short w7\n"},
   };
   for (const auto& c : cases) {
     r.foreground.front = {};
     r.input.accept = -1;
+    r.link.ReleaseHeldKeys(true);
     if (c.alt_held) r.Receive({0x1B, 0x24});
+    r.t.Take();
     r.foreground.front = {c.window, u"w" + std::u16string(1, c.window), c.blocked};
     r.input.accept = c.accept;
     EXPECT_EQ(r.Receive({0x1B, static_cast<std::uint8_t>(0x20 + c.key)}), c.out);
   }
+  // Held keys whose release was refused are let go of once a window that takes input is
+  // in front, exactly once; not while the one in front drops input.
+  r.input.accept = -1;
+  r.foreground.front = {8, u"w8", true};
+  r.link.ReleaseHeldKeys();
+  EXPECT_FALSE(r.link.ForegroundChanged());
+  r.foreground.front = {9, u"w9", false};
+  EXPECT_TRUE(r.link.ForegroundChanged());
+  EXPECT_FALSE(r.link.ForegroundChanged());
+  EXPECT_EQ(r.t.Take(), "key 18 up\n");
+  EXPECT_FALSE(r.link.Holding());
 }
 
 TEST(DeviceLinkPlayback, UnknownTokensSendNothingAndCountsAreBounded) {

@@ -56,6 +56,80 @@ TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
                              u"実行してください。"));
 }
 
+// A file that exists but cannot be read (held by a sync tool, a placeholder, denied):
+// the program runs on defaults and never writes its defaults over the user's settings.
+TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
+  Rig rig;
+  rig.PutSettings(u"ComS=3 *\r\n");
+  rig.files.unreadable.insert(u"C:\\work\\Vantrel.sys");
+  rig.platform.last_run_notice = u"前回の通知";
+  rig.r().Start();
+  EXPECT_NE(rig.t.Take().find("tray add idle Quillbox\nballoon Vantrel 前回の通知\n"
+                              "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
+                              "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
+                              OpenLines(1, 2048)),
+            std::string::npos);
+  rig.r().Shutdown();
+  EXPECT_EQ(rig.t.Take(), kLampsOff + "close\ntray delete idle Quillbox\nquit\n");
+  EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=3 *\r\n"));
+
+  // A start-up layout that cannot be read is no loaded layout.
+  Rig held;
+  held.PutSettings(u"FkNameT=C:\\fk\\a.fkl *\r\nFileOn=1 *\r\n");
+  held.files.unreadable.insert(u"C:\\fk\\a.fkl");
+  held.r().Start();
+  EXPECT_NE(held.t.Take().find("File0=\ntray add idle Quillbox\n"
+                               "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"),
+            std::string::npos);
+  EXPECT_FALSE(held.r().LayoutLoaded());
+}
+
+// Split mode's keys are never let go of into a window that drops input (their release
+// would be lost and the key stay down for the session): they stay held, lamp dark, until a
+// window that takes input comes to the front; the exit lets go whatever is in front.
+TEST(Playback, KeysHeldBehindAWindowThatDropsInputAreLetGoOfOnceOneThatTakesItIsInFront) {
+  Rig rig;
+  rig.StartWithLayout();
+  rig.HoldShift();
+  rig.foreground.front = {7, u"管理者: cmd", true};
+  EXPECT_EQ(rig.Receive({0x1B, 0x21}).find("key"), std::string::npos);
+  rig.r().ForegroundChanged();
+  EXPECT_EQ(rig.t.Take(), "");
+  rig.foreground.front = {8, u"メモ帳", false};
+  rig.r().ForegroundChanged();
+  rig.r().ForegroundChanged();
+  EXPECT_EQ(rig.t.Take(), "key 16 up\n");
+  EXPECT_EQ(rig.Advance(500), kRefresh);
+
+  rig.HoldShift();
+  rig.foreground.front = {7, u"管理者: cmd", true};
+  rig.r().Exit();
+  EXPECT_EQ(rig.t.Take().substr(0, 10), "key 16 up\n");
+}
+
+// Text steps wait for their paste across the shell; the tray menu, a hand-over and the
+// exit stop what waits.
+TEST(Playback, TextStepsWaitForThePasteAndNothingPlaysIntoTheMenu) {
+  Rig rig;
+  rig.StartWithLayout(u"Timer1On=1 *\r\nFkModel=X8000 *\r\n");
+  Assign(rig.r().table().Entry(1, 3), u"結合,*AB,*CD");
+  const std::string paste = "mouse 8\nmouse 16\nkey 80 down\nkey 80 up\n";
+  EXPECT_EQ(rig.Receive({0x1B, 0x23}), "clip AB\n" + paste);
+  rig.r().OnPasteTaken();
+  EXPECT_EQ(rig.t.Take(), "clip CD\n" + paste);
+  rig.r().MenuOpen(true);
+  EXPECT_EQ(rig.Receive({0x1B, 0x21}) + rig.Advance(1000), "");
+  rig.r().MenuOpen(false);
+  EXPECT_EQ(rig.Receive({0x1B, 0x21}), kKeyA);
+  // The CAD program comes to the front while a macro waits: the rest is not for it.
+  rig.Receive({0x1B, 0x23});
+  rig.platform.title = u"MC/W";
+  rig.Advance(std::max(0L, rig.timers.In("handover")));
+  rig.r().OnPasteTaken();
+  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_FALSE(rig.timers.Armed("text"));
+}
+
 TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
   Rig rig;
   rig.platform.another_instance = true;
@@ -99,6 +173,15 @@ TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
                               "close\ntray delete idle Quillbox\n"
                               "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
                               "quit\n");
+  // At the end of the session a message box would hold up the sign-out.
+  Rig ending;
+  ending.files.read_only = true;
+  ending.r().Start();
+  ending.t.Take();
+  ending.r().EndSession();
+  EXPECT_NE(ending.t.Take().find("keep 前回の終了時、設定ファイル C:\\work\\Vantrel.sys を保存でき"
+                                 "ませんでした。\nquit\n"),
+            std::string::npos);
 }
 
 TEST(Tray, OnlyARightButtonPressOpensTheMenuAndNamesKeepTheFileNameUpToTheFirstDot) {
@@ -131,11 +214,15 @@ TEST(Recent, TheFirstFiveInListingOrderAndChoosingOneReleasesHeldKeysAndLoadsThe
   // A rebuilt tray gets the current icon again.
   rig.r().TrayRecreated();
   EXPECT_EQ(rig.t.Take(), "tray add active アイコン変更\n");
+  // The settings stay where they were read.
+  rig.r().Shutdown();
+  EXPECT_NE(rig.t.Take().find("save C:\\work\\Vantrel.sys\n"), std::string::npos);
 }
 
 TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) {
   Rig rig;
-  rig.platform.layouts = {u"gone.fkl"};
+  rig.platform.layouts = {u"gone.fkl", u"held.fkl"};
+  rig.files.unreadable.insert(u"C:\\work\\held.fkl");
   rig.r().Start();
   rig.r().table().Entry(1, 1).label = u"そのまま";
   rig.Advance(500);
@@ -149,6 +236,11 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   rig.r().ChooseRecent(5);
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
   EXPECT_FALSE(rig.timers.Armed("refresh"));
+  // One that cannot be read is told, and changes nothing more.
+  rig.r().ChooseRecent(2);
+  EXPECT_EQ(rig.t.Take(), "balloon Vantrel レイアウトファイル C:\\work\\held.fkl を読み込めませんでした。\n");
+  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
+  EXPECT_FALSE(rig.r().LayoutLoaded());
 }
 
 TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {

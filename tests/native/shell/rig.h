@@ -27,6 +27,8 @@ struct FakePlatform : ShellPlatform {
   }
   void Balloon(SV title_text, SV text) override { Log(t, "balloon", title_text, text); }
   void ShowError(SV text) override { Log(t, "error", text); }
+  void KeepNoticeForNextStart(SV text) override { Log(t, "keep", text); }
+  std::u16string TakeNoticeFromLastRun() override { return std::exchange(last_run_notice, {}); }
   void SetCurrentLayoutCaption(SV caption) override { t.Add("File0=" + Str(caption)); }
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override {
     std::string line = "recent";
@@ -45,6 +47,7 @@ struct FakePlatform : ShellPlatform {
   std::u16string cwd = u"C:\\work";
   std::vector<std::u16string> layouts;
   std::u16string title = u"無題 - メモ帳";
+  std::u16string last_run_notice;
   std::function<void()> pump;
   std::function<void(const EditorSession&)> editor;
 };
@@ -93,6 +96,7 @@ struct Rig {
       if (name == "reconnect") r().OnTimer(ShellTimer::kReconnect);
       if (name == "refresh") r().OnTimer(device::LinkTimer::kRefresh);
       if (name == "gather") r().OnTimer(device::LinkTimer::kGather);
+      if (name == "text") r().OnTimer(device::LinkTimer::kText);
     });
     return t.Take();
   }
