@@ -377,7 +377,7 @@ void MainWindow::Quit() {
   PostQuitMessage(0);
 }
 
-// Win32 timer ids: the shell's timers in slots 0 and 1, the link's in 2 and 3.
+// Win32 timer ids: the shell's timers in the first slots, the link's after them.
 void MainWindow::Arm(shell::ShellTimer id, int milliseconds) {
   ArmSlot(static_cast<std::size_t>(id), milliseconds);
 }
@@ -387,11 +387,11 @@ void MainWindow::Disarm(shell::ShellTimer id) {
 }
 
 void MainWindow::Arm(device::LinkTimer id, int milliseconds) {
-  ArmSlot(2 + static_cast<std::size_t>(id), milliseconds);
+  ArmSlot(kShellTimers + static_cast<std::size_t>(id), milliseconds);
 }
 
 void MainWindow::Disarm(device::LinkTimer id) {
-  DisarmSlot(2 + static_cast<std::size_t>(id));
+  DisarmSlot(kShellTimers + static_cast<std::size_t>(id));
 }
 
 void MainWindow::ArmSlot(std::size_t slot, int milliseconds) {
@@ -405,10 +405,10 @@ void MainWindow::DisarmSlot(std::size_t slot) {
 void MainWindow::TimerFired(UINT_PTR id) {
   const std::optional<std::size_t> slot = timers_.Fired(id);
   if (!slot) return;
-  if (*slot < 2) {
+  if (*slot < kShellTimers) {
     resident_->OnTimer(static_cast<shell::ShellTimer>(*slot));
   } else {
-    resident_->OnTimer(static_cast<device::LinkTimer>(*slot - 2));
+    resident_->OnTimer(static_cast<device::LinkTimer>(*slot - kShellTimers));
   }
 }
 

@@ -103,8 +103,10 @@ class MainWindow final : public Window,
   HWND user_window_ = nullptr;
   HWINEVENTHOOK foreground_hook_ = nullptr;
 
-  // The shell's timers in slots 0 and 1, the link's in 2 and 3.
-  OneShotTimers<4> timers_;
+  // The shell's timers first, then the link's.
+  static constexpr std::size_t kShellTimers = static_cast<std::size_t>(shell::ShellTimer::kReconnect) + 1;
+  static constexpr std::size_t kLinkTimers = static_cast<std::size_t>(device::LinkTimer::kText) + 1;
+  OneShotTimers<kShellTimers + kLinkTimers> timers_;
 
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<SerialPort> serial_;

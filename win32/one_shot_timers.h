@@ -20,6 +20,7 @@ class OneShotTimers {
   void Attach(HWND hwnd) { hwnd_ = hwnd; }
 
   void Arm(std::size_t slot, int milliseconds) {
+    if (slot >= N) return;  // a programming error; never a write past the slots
     if (live_[slot] != 0) KillTimer(hwnd_, live_[slot]);
     live_[slot] = kFirstId + N * generation_++ + slot;
     SetTimer(hwnd_, live_[slot], static_cast<UINT>(milliseconds), nullptr);
@@ -27,7 +28,7 @@ class OneShotTimers {
   }
 
   void Disarm(std::size_t slot) {
-    if (live_[slot] == 0) return;
+    if (slot >= N || live_[slot] == 0) return;
     KillTimer(hwnd_, live_[slot]);
     live_[slot] = 0;
     Trace(L"disarm", slot, 0);

@@ -101,6 +101,41 @@ class Playback(rig.Suite):
         self.assertEqual((self.rig.dir / "Vantrel.sys").read_bytes(), self.saved)
 
 
+class Paste(rig.Suite):
+    """Macros of several text steps into Wine's notepad (Japanese locale), whose edit
+    pastes from its context menu with P like any window: each step pastes its own text,
+    although the program in front reads the clipboard only when it gets to the paste."""
+
+    LOCALE = "ja_JP.UTF-8"
+
+    @classmethod
+    def start(cls):
+        r = cls.rig
+        r.settings(FkNameT=r.layout("paste.fkl", "5=結合,*AAA,*BBB", "6=結合,*PQ,#Enter,*RS",
+                                    "7=結合,*図面,*部品"), FileOn=1, FkModel="X8000")
+        cls.sim = r.start_sim()
+        r.wine("notepad")
+        assert r.inject("wait", "Notepad", "*", "20000")[0] == 0, "notepad did not start"
+        x, y = map(int, r.inject("rect", "Notepad", "*")[1][0].split()[5:])
+        # The paste's right click goes where the pointer is.
+        subprocess.run(["xdotool", "mousemove", str(x + 100), str(y + 60)], env=r.env, check=True)
+        cls.app = r.start_vantrel()
+        r.past_first_data(cls.sim)
+
+    def text(self):
+        return "\n".join(self.rig.inject("edit", "Notepad", "*")[1])[len("edit "):]
+
+    def test_each_text_step_pastes_its_own_text(self):
+        typed = ""
+        for key, text in ((5, "AAABBB"), (6, "PQ\nRS"), (7, "図面部品")):
+            typed += text
+            self.sim.press(key)
+            try:
+                rig.wait_for(lambda: self.text() == typed, 15, typed)
+            except TimeoutError:
+                self.fail(f"notepad holds {self.text()!r}, not {typed!r}")
+
+
 class Tray(rig.Suite):
     """Layouts a to e (key 1 types the letter, key 2 holds Shift), start-up layout
     start.fkl.txt (key 1 types S), the hand-over on; an X8000 past its first data."""

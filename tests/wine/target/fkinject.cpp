@@ -15,6 +15,8 @@
 //   rect CLASS TITLE               print "rect LEFT TOP RIGHT BOTTOM X Y", X Y the top-left
 //                                  of its client area on the screen
 //   texts CLASS TITLE              print "text CAPTION" for each of its controls
+//   edit CLASS TITLE               print "edit " and the text of its edit control, asked with
+//                                  WM_GETTEXT (another program's edit keeps no caption)
 //   resources CLASS TITLE          print "resources HANDLES GDI USER" of its process (what
 //                                  the system reports; Wine may say 0)
 //   move CLASS TITLE X Y           move its top-left corner there
@@ -178,6 +180,19 @@ bool Run(const std::wstring& verb, wchar_t** arg) {
         0);
     return true;
   }
+  if (verb == L"edit") {
+    HWND edit = Child(window, nullptr, L"Edit");
+    if (!edit) return false;
+    wchar_t text[4096] = L"";
+    char utf8[16384] = "";
+    SendMessageW(edit, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+    // Standard output writes "\n" as CR LF already.
+    std::wstring lines = text;
+    for (std::size_t at; (at = lines.find(L"\r\n")) != std::wstring::npos;) lines.erase(at, 1);
+    WideCharToMultiByte(CP_UTF8, 0, lines.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("edit %s\n", utf8);
+    return true;
+  }
   if (verb == L"ping") {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point end = Clock::now() + std::chrono::milliseconds(Number(arg[2]));
@@ -205,7 +220,7 @@ int wmain(int argc, wchar_t** argv) {
   static const std::map<std::wstring, int> kArguments = {
       {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
       {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
-      {L"texts", 2}, {L"move", 4},  {L"ping", 3}};
+      {L"texts", 2}, {L"move", 4},  {L"ping", 3},     {L"edit", 2}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
