@@ -207,7 +207,17 @@ void MainWindow::BuildMenu() {
 void MainWindow::ShowMenu() {
   POINT at{};
   GetCursorPos(&at);
-  NoteForeground(GetForegroundWindow());
+  // A click on the icon brings the window that shows it to the front, whatever shell
+  // draws it (a taskbar, a tray window of its own): the window in front now, under the
+  // cursor, is that one, and the user's window is the one before it.
+  const HWND front = GetForegroundWindow();
+  tray_host_ = nullptr;
+  if (front && GetAncestor(WindowFromPoint(at), GA_ROOT) == front) {
+    tray_host_ = front;
+    if (user_window_ == front) user_window_ = previous_user_window_;
+  } else {
+    NoteForeground(front);
+  }
   // Without the foreground the menu would not close when the user clicks elsewhere.
   SetForegroundWindow(hwnd());
   menu_open_ = true;
@@ -223,7 +233,9 @@ void MainWindow::ShowMenu() {
 }
 
 void MainWindow::NoteForeground(HWND window) {
-  if (IsUserWindow(window) && !OwnedByThisProcess(window)) user_window_ = window;
+  if (window == user_window_ || !IsUserWindow(window) || OwnedByThisProcess(window)) return;
+  previous_user_window_ = user_window_;
+  user_window_ = window;
 }
 
 void MainWindow::ForegroundChanged(HWND window) {
@@ -235,9 +247,10 @@ void MainWindow::ForegroundChanged(HWND window) {
 }
 
 void MainWindow::GiveForegroundBack() {
-  // Only from this program's own windows: a window the user went to stays in front.
+  // Only from this program's own windows and the one its icon was clicked in: a
+  // window the user went to stays in front.
   const HWND front = GetForegroundWindow();
-  if (front && !OwnedByThisProcess(front)) return;
+  if (front && front != tray_host_ && !OwnedByThisProcess(front)) return;
   if (user_window_ && IsWindow(user_window_)) SetForegroundWindow(user_window_);
 }
 

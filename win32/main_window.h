@@ -101,6 +101,8 @@ class MainWindow final : public Window,
   // this program's: the window the FK keys are for, given the foreground back when
   // ours let go of it.
   HWND user_window_ = nullptr;
+  HWND previous_user_window_ = nullptr;  // the one before it
+  HWND tray_host_ = nullptr;             // the window the icon was last clicked in
   HWINEVENTHOOK foreground_hook_ = nullptr;
 
   // The shell's timers first, then the link's.

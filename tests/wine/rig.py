@@ -33,6 +33,7 @@ WORK = REPO / "build" / "wine-e2e"
 KEY_EVENTS = ("keydown", "keyup")
 VK = {"Shift": 0x10, "Ctrl": 0x11, "Enter": 0x0D, "Esc": 0x1B}
 PORTS = (1, 3, 12)  # the COM ports a device can be behind; 12: a USB adapter's number
+TRAY_WINDOW = "__winex11_standalone_tray"  # Wine's notification area without a desktop
 
 
 def keys(script):
@@ -45,12 +46,6 @@ def tap(*vks, ms=60):
     """fkinject tokens: each key pressed and given time to act (a key that comes before
     a submenu is open moves in the parent menu instead)."""
     return [t for vk in vks for t in (f"kd:{vk}", f"ku:{vk}", f"w:{ms}")]
-
-
-def tray(message=0x204, wait_ms=3000):
-    """fkinject tokens: the tray icon's callback (WM_MOUSEMOVE, wParam the icon's id,
-    lParam the mouse message), then what menus are open within wait_ms."""
-    return ["post", "VantrelMainWindow", "0x200", "1", hex(message), "menus", str(wait_ms)]
 
 
 def winpath(path):
@@ -255,6 +250,17 @@ class Rig:
         written = path.read_bytes()
         path.write_bytes(written + b"Extra=1\r\n")
         return written
+
+    def tray(self, button=3, clicks=1, wait_ms=3000):
+        """Clicks Vantrel's icon in Wine's tray window through the X server, as the user
+        does (the pointer stays there); fkinject tokens for what menus are open within
+        wait_ms."""
+        rc, lines = self.inject("wait", TRAY_WINDOW, "*", "20000", "rect", TRAY_WINDOW, "*")
+        assert rc == 0, "no tray window"
+        x, y = map(int, lines[0].split()[5:])
+        subprocess.run(["xdotool", "mousemove", str(x + 10), str(y + 10), "click", "--repeat",
+                        str(clicks), "--delay", "100", str(button)], env=self.env, check=True)
+        return ["menus", str(wait_ms)]
 
     def layout(self, name, *keys):
         """Writes layout `name`, keys as fkl's "[M:]K=LINE"; its Windows path."""

@@ -43,7 +43,7 @@ class Editor(unittest.TestCase):
 
     def open_editor(self, r):
         """The tray menu's third item, "エディタ"."""
-        rc, _ = r.inject(*rig.tray(), *tap(VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN), "wait", *EDITOR,
+        rc, _ = r.inject(*r.tray(), *tap(VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN), "wait", *EDITOR,
                          "10000")
         self.assertEqual(rc, 0, "the editor did not open")
 
