@@ -379,6 +379,24 @@ TEST_F(SerialPty, LineStateAndBytesPerSettings) {
   }
 }
 
+// Writes queued behind one the line has not taken yet leave in the order written.
+TEST_F(SerialPty, QueuedWritesLeaveInOrderBehindAStalledLine) {
+  ASSERT_TRUE(port_.SetPortOpen(true)) << port_.LastOpenError();
+  const std::string stall = "~~STALL~~";
+  Bytes sent(stall.begin(), stall.end());
+  port_.Write(sent);
+  Sleep(200);  // the far end has stopped reading
+  for (Bytes frame : {Bytes(48 * 1024, 'x'), Bytes(3, 'a'), Bytes(3, 'b'), Bytes(3, 'c')}) {
+    port_.Write(frame);
+    sent.insert(sent.end(), frame.begin(), frame.end());
+  }
+  const Bytes back = Echo({}, sent.size());
+  EXPECT_EQ(std::string(back.end() - std::min<std::size_t>(back.size(), 12), back.end()),
+            "xxxaaabbbccc");
+  EXPECT_TRUE(back == sent) << back.size() << " bytes back";
+  EXPECT_TRUE(port_.SetPortOpen(false));
+}
+
 // Runs last: the driver closes its end of the pty, which then is gone.
 TEST_F(SerialPty, ZLostPortIsReportedOnceWithoutSpinning) {
   ASSERT_TRUE(port_.SetPortOpen(true)) << port_.LastOpenError();
