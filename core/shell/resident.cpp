@@ -305,10 +305,6 @@ void Resident::ForegroundChanged() {
   if (link_.ForegroundChanged() && port_.PortOpen()) link_.ArmRefresh();
 }
 
-void Resident::ReleaseHeldKeys() {
-  link_.ReleaseHeldKeys();
-}
-
 bool Resident::OpenDevicePort(int in_buffer_size) {
   const bool is_6094 = settings_.FkModel == u"6094";
   opened_as_6094_ = is_6094;

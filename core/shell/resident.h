@@ -137,9 +137,6 @@ class Resident final : private device::LinkEvents {
   // Another window came to the front.
   void ForegroundChanged();
 
-  // Releases whatever split mode still holds down.
-  void ReleaseHeldKeys();
-
   // Configures the serial control for the current ComS and FkModel and opens it.
   [[nodiscard]] bool OpenDevicePort(int in_buffer_size);
 
