@@ -121,12 +121,21 @@ TEST(Playback, TextStepsWaitForThePasteAndNothingPlaysIntoTheMenu) {
   EXPECT_EQ(rig.Receive({0x1B, 0x21}) + rig.Advance(1000), "");
   rig.r().MenuOpen(false);
   EXPECT_EQ(rig.Receive({0x1B, 0x21}), kKeyA);
+  // The editor opens while a macro waits: nothing of it plays into the editor.
+  rig.Receive({0x1B, 0x23});
+  rig.platform.editor = [&](const EditorSession&) {
+    rig.r().OnPasteTaken();
+    EXPECT_EQ(rig.Advance(2000).find("clip"), std::string::npos);
+  };
+  rig.r().Editor();
+  rig.platform.editor = nullptr;
   // The CAD program comes to the front while a macro waits: the rest is not for it.
+  rig.Advance(1000);
   rig.Receive({0x1B, 0x23});
   rig.platform.title = u"MC/W";
-  rig.Advance(std::max(0L, rig.timers.In("handover")));
+  const std::string handed = rig.Advance(std::max(0L, rig.timers.In("handover")));
   rig.r().OnPasteTaken();
-  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ((handed + rig.Advance(2000)).find("clip"), std::string::npos);
   EXPECT_FALSE(rig.timers.Armed("text"));
 }
 
