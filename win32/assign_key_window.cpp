@@ -37,6 +37,19 @@ COLORREF ColourOf(editor::SlotColour colour) {
   return GetSysColor(COLOR_BTNFACE);
 }
 
+editor::MouseButton ButtonOf(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return editor::MouseButton::kLeft;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return editor::MouseButton::kRight;
+    default:
+      return editor::MouseButton::kMiddle;
+  }
+}
+
 int HeldModifiers(bool shift, bool ctrl) {
   return (shift ? editor::kShiftHeld : 0) | (ctrl ? editor::kCtrlHeld : 0) |
          (GetKeyState(VK_MENU) < 0 ? editor::kAltHeld : 0);
@@ -274,20 +287,14 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
         return 0;
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
-      case WM_MBUTTONDOWN: {
-        const editor::MouseButton button = message == WM_LBUTTONDOWN ? editor::MouseButton::kLeft
-                                           : message == WM_RBUTTONDOWN
-                                               ? editor::MouseButton::kRight
-                                               : editor::MouseButton::kMiddle;
-        pressed_ = true;
-        dialog_.MouseDown(button, HeldModifiers(wparam & MK_SHIFT, wparam & MK_CONTROL));
+      case WM_MBUTTONDOWN:
+        dialog_.MouseDown(ButtonOf(message), HeldModifiers(wparam & MK_SHIFT, wparam & MK_CONTROL));
         Refresh();
         return 0;
-      }
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
       case WM_MBUTTONUP:
-        if (std::exchange(pressed_, false)) dialog_.BackgroundClick();
+        dialog_.MouseUp(ButtonOf(message));
         return 0;
       case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
@@ -380,7 +387,6 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
   bool placed_ = false;
   HWND tips_ = nullptr;  // owned by the window, destroyed with it
   HWND focus_ = nullptr;
-  bool pressed_ = false;  // a button went down on the background
   UINT dpi_ = kDefaultDpi;
   UniqueFont ui_font_;
   UniqueFont slot_font_;
