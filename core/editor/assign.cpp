@@ -327,8 +327,10 @@ bool KeyAssignment::KeyUp(int code) {
 
 void KeyAssignment::TabCaught() {
   if (closed_) return;
-  Append(u"Tab");
+  // Off the catcher before a refusal's box: the focus coming back to it afterwards
+  // would record Tab again, and again.
   platform_.FocusCaptureField();
+  Append(u"Tab");
 }
 
 void KeyAssignment::MouseDown(MouseButton button, int shift_state) {

@@ -36,7 +36,8 @@ class Editor(unittest.TestCase):
         (rig, sim, app). The rig holds the prefix until the test's end."""
         r = rig.Rig(f"editor/{name}", locale="ja_JP.UTF-8")
         self.addCleanup(r.close)
-        r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel=model, ComS=port)
+        r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A", "5=結合" + ",#A" * 60), FileOn=1,
+                   FkModel=model, ComS=port)
         sim, app = r.start_sim(model, port), r.start_vantrel()
         self.assertTrue(sim.frame("refresh", 20000), "Vantrel did not start")
         return r, sim, app
@@ -129,7 +130,12 @@ class Editor(unittest.TestCase):
         xdo("key", "Shift_L", "a")
         r.inject("click", *a4, "分割", "w:300")
         self.assertIn("text 結合", r.inject("texts", *a4)[1])  # no message: split mode on
-        r.inject("click", *a4, "保存", "gone", *a4, "5000", *menu("S"), "w:500", *close(EDITOR))
+        r.inject("click", *a4, "保存", "gone", *a4, "5000")
+        a5, (x, y) = dialog(5)  # sixty steps: Tab is refused once, not again and again
+        xdo("mousemove", x, y, "click", 1, "key", "Tab")
+        c1 = ["#32770", "容量オーバー"]
+        r.inject("wait", *c1, "5000", "click", *c1, "OK", "gone", *c1, "5000", "w:1000", "gone",
+                 *c1, "0", *close(a5), *menu("S"), "w:500", *close(EDITOR))  # else nothing saved
 
         lines = (r.dir / "a.fkl").read_bytes().decode("cp932").split("\r\n")
         self.assertIn("結合,#Shift+Ctrl+A,#Ctrl,#Tab,#漢字,#変換,*部品図,#Alt+RightClick", lines)
