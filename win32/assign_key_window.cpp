@@ -24,6 +24,7 @@ constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr UINT kControlBase = 100;  // + AssignControl
 constexpr UINT kSlotBase = 200;     // + slot 1..60
 constexpr std::size_t kControlCount = static_cast<std::size_t>(AssignControl::kTabCatcher) + 1;
+constexpr LPARAM kRepeat = 1 << 30;  // of a key message: the key was down already
 
 COLORREF ColourOf(editor::SlotColour colour) {
   switch (colour) {
@@ -337,16 +338,20 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
     try {
       switch (message) {
         case WM_GETDLGCODE: {
-          // Every key but Tab, which moves on to the catcher.
+          // Every key but Tab, which moves on to the catcher; a held Tab's repeats
+          // stay here, where repeats record nothing.
           const auto* msg = reinterpret_cast<const MSG*>(lparam);
           const LRESULT code = DefSubclassProc(field, message, wparam, lparam);
-          if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) return code;
+          if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB &&
+              !(msg->lParam & kRepeat)) {
+            return code;
+          }
           return code | DLGC_WANTALLKEYS;
         }
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN: {
           // A key held down records once, not once per repeat.
-          const bool repeat = lparam & (1 << 30);
+          const bool repeat = lparam & kRepeat;
           const bool taken =
               !repeat && self->dialog_.KeyDown(
                              static_cast<int>(wparam),
