@@ -113,8 +113,8 @@ class Editor(unittest.TestCase):
         # input method.
         r.inject("clip", "部品図")
         xdo("key", "ctrl+v")
-        r.inject("click", "VantrelTextInputWindow", "テキスト入力", "保存", "gone",
-                 "VantrelTextInputWindow", "テキスト入力", "5000")
+        xdo("key", "Return", "BackSpace", "Tab", "shift+Tab", "shift+Tab", "shift+Tab", "space")
+        r.inject("gone", "VantrelTextInputWindow", "テキスト入力", "5000")  # 保存 by keys
         xdo("click", 1)  # after the text dialog a press arms again
         xdo("keydown", "Alt_L", "click", 3, "keyup", "Alt_L")
         # Split mode refused with a "+" step.
