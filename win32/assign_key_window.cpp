@@ -24,6 +24,7 @@ constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr UINT kControlBase = 100;  // + AssignControl
 constexpr UINT kSlotBase = 200;     // + slot 1..60
 constexpr std::size_t kControlCount = static_cast<std::size_t>(AssignControl::kTabCatcher) + 1;
+constexpr LPARAM kRepeat = 1 << 30;  // of a key message: the key was down already
 
 COLORREF ColourOf(editor::SlotColour colour) {
   switch (colour) {
@@ -35,6 +36,19 @@ COLORREF ColourOf(editor::SlotColour colour) {
       break;
   }
   return GetSysColor(COLOR_BTNFACE);
+}
+
+editor::MouseButton ButtonOf(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return editor::MouseButton::kLeft;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return editor::MouseButton::kRight;
+    default:
+      return editor::MouseButton::kMiddle;
+  }
 }
 
 int HeldModifiers(bool shift, bool ctrl) {
@@ -274,20 +288,14 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
         return 0;
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
-      case WM_MBUTTONDOWN: {
-        const editor::MouseButton button = message == WM_LBUTTONDOWN ? editor::MouseButton::kLeft
-                                           : message == WM_RBUTTONDOWN
-                                               ? editor::MouseButton::kRight
-                                               : editor::MouseButton::kMiddle;
-        pressed_ = true;
-        dialog_.MouseDown(button, HeldModifiers(wparam & MK_SHIFT, wparam & MK_CONTROL));
+      case WM_MBUTTONDOWN:
+        dialog_.MouseDown(ButtonOf(message), HeldModifiers(wparam & MK_SHIFT, wparam & MK_CONTROL));
         Refresh();
         return 0;
-      }
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
       case WM_MBUTTONUP:
-        if (std::exchange(pressed_, false)) dialog_.BackgroundClick();
+        dialog_.MouseUp(ButtonOf(message));
         return 0;
       case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
@@ -330,16 +338,20 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
     try {
       switch (message) {
         case WM_GETDLGCODE: {
-          // Every key but Tab, which moves on to the catcher.
+          // Every key but Tab, which moves on to the catcher; a held Tab's repeats
+          // stay here, where repeats record nothing.
           const auto* msg = reinterpret_cast<const MSG*>(lparam);
           const LRESULT code = DefSubclassProc(field, message, wparam, lparam);
-          if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) return code;
+          if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB &&
+              !(msg->lParam & kRepeat)) {
+            return code;
+          }
           return code | DLGC_WANTALLKEYS;
         }
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN: {
           // A key held down records once, not once per repeat.
-          const bool repeat = lparam & (1 << 30);
+          const bool repeat = lparam & kRepeat;
           const bool taken =
               !repeat && self->dialog_.KeyDown(
                              static_cast<int>(wparam),
@@ -380,7 +392,6 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
   bool placed_ = false;
   HWND tips_ = nullptr;  // owned by the window, destroyed with it
   HWND focus_ = nullptr;
-  bool pressed_ = false;  // a button went down on the background
   UINT dpi_ = kDefaultDpi;
   UniqueFont ui_font_;
   UniqueFont slot_font_;

@@ -1,5 +1,7 @@
 #include "win32/text_input_window.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 #include "core/editor/text_input.h"
@@ -36,6 +38,20 @@ constexpr Control kControls[] = {
      editor::kTextInputBackCaption},
 };
 
+// A multi-line box wants every key, Tab too, and then asks its parent to move on
+// with WM_NEXTDLGCTL, which only a dialog box's own procedure knows: the focus would
+// stay in the box. Tab and Shift+Tab are left to the dialog keys; Enter stays the box's.
+LRESULT CALLBACK BoxProcedure(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                              DWORD_PTR) noexcept {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(box, BoxProcedure, id);
+  const LRESULT code = DefSubclassProc(box, message, wparam, lparam);
+  const auto* msg = reinterpret_cast<const MSG*>(lparam);
+  if (message == WM_GETDLGCODE && msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) {
+    return code & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+  }
+  return code;
+}
+
 class TextInputWindow final : public Window {
  public:
   TextInputWindow(HINSTANCE instance, HWND owner, std::u16string_view text,
@@ -53,6 +69,7 @@ class TextInputWindow final : public Window {
                       WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, hwnd(),
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     }
+    SetWindowSubclass(GetDlgItem(hwnd(), kBox), BoxProcedure, 0, 0);
     SetWindowTextW(GetDlgItem(hwnd(), kBox), ToWide(input_.Text()).c_str());
     Layout(WindowDpi(hwnd()));
     MoveOntoScreen(hwnd(), at);

@@ -199,6 +199,8 @@ void KeyAssignment::ClearStrip() {
 }
 
 void KeyAssignment::Refuse(const Refusal& refusal) {
+  // The box takes the release of a press that raised it; a later release is no click.
+  pressed_.reset();
   platform_.Refuse(refusal);
 }
 
@@ -325,12 +327,15 @@ bool KeyAssignment::KeyUp(int code) {
 
 void KeyAssignment::TabCaught() {
   if (closed_) return;
-  Append(u"Tab");
+  // Off the catcher before a refusal's box: the focus coming back to it afterwards
+  // would record Tab again, and again.
   platform_.FocusCaptureField();
+  Append(u"Tab");
 }
 
 void KeyAssignment::MouseDown(MouseButton button, int shift_state) {
   if (closed_) return;
+  pressed_ = button;
   platform_.FocusCaptureField();
   CaptureState& capture = request_.capture;
   if (!capture.mouse_armed) {
@@ -347,8 +352,9 @@ void KeyAssignment::MouseDown(MouseButton button, int shift_state) {
   if (Append(std::u16string(prefix) + std::u16string(kNames[b]))) platform_.FocusCaptureField();
 }
 
-void KeyAssignment::BackgroundClick() {
-  if (closed_) return;
+void KeyAssignment::MouseUp(MouseButton button) {
+  if (closed_ || pressed_ != button) return;
+  pressed_.reset();
   request_.capture.capture_switch = CaptureSwitch::kOn;
   platform_.EmptyCaptureField();
 }

@@ -134,7 +134,8 @@ class KeyAssignment {
   bool KeyUp(int code);
   void TabCaught();  // the focus reached the catcher after the capture field
   void MouseDown(MouseButton button, int shift_state);
-  void BackgroundClick();
+  // A button released: the click of the press on the background it ends, if any.
+  void MouseUp(MouseButton button);
   void LabelClick();
 
  private:
@@ -169,6 +170,7 @@ class KeyAssignment {
   StripTwips length_ = 0;  // every slot with its gap, however scrolled
   bool split_ = false;
   bool closed_ = false;
+  std::optional<MouseButton> pressed_;  // on the background, its release still to come
 };
 
 }  // namespace vantrel::editor

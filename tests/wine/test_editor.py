@@ -36,7 +36,8 @@ class Editor(unittest.TestCase):
         (rig, sim, app). The rig holds the prefix until the test's end."""
         r = rig.Rig(f"editor/{name}", locale="ja_JP.UTF-8")
         self.addCleanup(r.close)
-        r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel=model, ComS=port)
+        r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A", "5=結合" + ",#A" * 60), FileOn=1,
+                   FkModel=model, ComS=port)
         sim, app = r.start_sim(model, port), r.start_vantrel()
         self.assertTrue(sim.frame("refresh", 20000), "Vantrel did not start")
         return r, sim, app
@@ -103,7 +104,7 @@ class Editor(unittest.TestCase):
         xdo("mousemove", x, y, "click", 1)  # arms, switches capture on, focuses the field
         xdo("key", "shift+ctrl+a")
         xdo("key", "Control_L")
-        xdo("key", "Tab")
+        r.inject("kd:9", "kd:9", "ku:9")  # held: its repeat records nothing
         # Xvfb's keymap has no key the program reads as 漢字 (244).
         r.inject("kd:244", "ku:244")
         xdo("key", "Henkan_Mode")
@@ -112,8 +113,8 @@ class Editor(unittest.TestCase):
         # input method.
         r.inject("clip", "部品図")
         xdo("key", "ctrl+v")
-        r.inject("click", "VantrelTextInputWindow", "テキスト入力", "保存", "gone",
-                 "VantrelTextInputWindow", "テキスト入力", "5000")
+        xdo("key", "Return", "BackSpace", "Tab", "shift+Tab", "shift+Tab", "shift+Tab", "space")
+        r.inject("gone", "VantrelTextInputWindow", "テキスト入力", "5000")  # 保存 by keys
         xdo("click", 1)  # after the text dialog a press arms again
         xdo("keydown", "Alt_L", "click", 3, "keyup", "Alt_L")
         # Split mode refused with a "+" step.
@@ -126,10 +127,15 @@ class Editor(unittest.TestCase):
 
         a4, (x, y) = dialog(4)
         xdo("mousemove", x, y, "click", 1)
-        xdo("key", "Shift_L", "a")
+        r.inject("kd:16", "ku:16", "kd:65", "kd:65", "ku:65")  # A held: its repeat records nothing
         r.inject("click", *a4, "分割", "w:300")
         self.assertIn("text 結合", r.inject("texts", *a4)[1])  # no message: split mode on
-        r.inject("click", *a4, "保存", "gone", *a4, "5000", *menu("S"), "w:500", *close(EDITOR))
+        r.inject("click", *a4, "保存", "gone", *a4, "5000")
+        a5, (x, y) = dialog(5)  # sixty steps: Tab is refused once, not again and again
+        xdo("mousemove", x, y, "click", 1, "key", "Tab")
+        c1 = ["#32770", "容量オーバー"]
+        r.inject("wait", *c1, "5000", "click", *c1, "OK", "gone", *c1, "5000", "w:1000", "gone",
+                 *c1, "0", *close(a5), *menu("S"), "w:500", *close(EDITOR))  # else nothing saved
 
         lines = (r.dir / "a.fkl").read_bytes().decode("cp932").split("\r\n")
         self.assertIn("結合,#Shift+Ctrl+A,#Ctrl,#Tab,#漢字,#変換,*部品図,#Alt+RightClick", lines)

@@ -33,7 +33,7 @@ struct Dialog {
     Assign(table.Entry(mouse, 3), line).label = u"ラベル";
   }
   // "k65/3": key 65 down with Shift and Ctrl; "u16": key up; "tab"; "mL/4": left
-  // button down with Alt; "bg", "lbl": background and label clicks; "txt", "ed2",
+  // button down with Alt; "bL": left button up; "lbl": label click; "txt", "ed2",
   // "mode", "new".
   std::string Run(const std::string& events) {
     if (!d)
@@ -44,7 +44,7 @@ struct Dialog {
       const int n = std::atoi(e.c_str() + (e[0] == 'e' ? 2 : 1)),
                 shift = e.find('/') != std::string::npos ? std::atoi(&e[e.find('/') + 1]) : 0;
       if (e == "tab") d->TabCaught();
-      if (e == "bg") d->BackgroundClick();
+      if (e[0] == 'b') d->MouseUp(MouseButton(std::string("LRM").find(e[1])));
       if (e == "lbl") d->LabelClick();
       if (e == "txt") d->AddText();
       if (e == "mode") d->SwitchMode();
@@ -89,7 +89,7 @@ TEST(AssignKey, CapturesKeysModifiersTabAndClicks) {
            {4, false, "mM/0 mM/0 mR/0",
             "refuse マウス クリック プラス設定エラー "
             "マウスの右ボタンを押した状態での設定はできません。\nMiddleClick|"},
-           {1, false, "lbl k65/0 bg k65/0 mL/0 k188/1",
+           {1, false, "lbl k65/0 mL/0 bR k65/0 bL k65/0 k188/1",
             "refuse 操作エラー 「,」キーはファイルに保存できないため使用できません\nA|"},
            {1, true, "k65/0 mL/0 mL/0 k16/1 u16 tab k66/1 u16", c2 + c2 + c2 + "B|Shift|Tab|"},
        }) {
@@ -103,8 +103,9 @@ TEST(AssignKey, SixtyStepsOnEveryPathAndStateCarriedOver) {
   r.Run("k16/0 mL/0 mL/0");  // Shift pending; armed, then a click
   for (int i = 1; i < 60; ++i) r.Run("k65/0");
   const std::string c1 = "refuse 容量オーバー キーの数が60を超えました。\n";
-  const std::string all = r.Run("lbl k65/0 u16 tab bg mL/0 mL/0 txt");
+  const std::string all = r.Run("lbl k65/0 u16 tab mL/0 mL/0 bL txt");
   EXPECT_EQ(all.substr(0, all.find("LeftClick")), c1 + c1 + c1 + c1 + c1);
+  EXPECT_EQ(r.capture.capture_switch, CaptureSwitch::kOff);  // the box took the release
   // The close box leaves the dialog armed and the modifier pending for the next opening.
   Dialog q;
   q.Run("k17/0 mL/0");
