@@ -158,6 +158,8 @@ Section "Uninstall"
   Delete "$SMSTARTUP\Vantrel.lnk"
   Delete "$SMPROGRAMS\Vantrel.lnk"
   DeleteRegKey HKLM "${UNINST_KEY}"
+  ; A notice Vantrel kept for its next start (only ever the current user's).
+  DeleteRegKey HKCU "Software\Vantrel"
   Delete "$INSTDIR\Vantrel.exe"
   Delete "$INSTDIR\Vantrel.chm"
   RMDir /r "$INSTDIR\examples"
