@@ -285,12 +285,11 @@ void MainWindow::KeepNoticeForNextStart(std::u16string_view text) {
 std::u16string MainWindow::TakeNoticeFromLastRun() {
   wchar_t text[1024];
   DWORD size = sizeof text;
-  if (RegGetValueW(HKEY_CURRENT_USER, kNoticeKey, kNoticeValue, RRF_RT_REG_SZ, nullptr, text,
-                   &size) != ERROR_SUCCESS) {
-    return {};
-  }
+  const bool read = RegGetValueW(HKEY_CURRENT_USER, kNoticeKey, kNoticeValue, RRF_RT_REG_SZ,
+                                 nullptr, text, &size) == ERROR_SUCCESS;
+  // Taken once, whether or not it could be read.
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kNoticeKey, kNoticeValue);
-  return FromWide(text);
+  return read ? FromWide(text) : std::u16string{};
 }
 
 bool MainWindow::AnotherInstanceRunning() {

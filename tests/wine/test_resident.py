@@ -237,6 +237,46 @@ class Tray(rig.Suite):
                                            FkModel="X8000", Timer1On=1))
 
 
+class Settings(rig.Suite):
+    """Vantrel.sys held by another program, as a backup or sync tool holds it, while
+    Vantrel starts; then read-only when the session ends."""
+
+    @classmethod
+    def start(cls):
+        r = cls.rig
+        cls.path = r.dir / "Vantrel.sys"
+        r.settings(FkNameT=r.layout("a.fkl", "1=結合,#A"), FileOn=1, FkModel="X8000", ComS=3)
+        cls.before = cls.path.read_bytes()
+        holder = r.wine(rig.FKINJECT, "hold", rig.winpath(cls.path), "3000", stdout=subprocess.PIPE,
+                        text=True)
+        assert holder.stdout.readline().strip() == "held"
+        cls.app = r.start_vantrel()
+        assert holder.wait(30) == 0
+
+    def end_session(self, app):
+        """Sign-out: Vantrel ends by itself, nothing it shows holds it up."""
+        self.rig.wine("wineboot", "--end-session", "--force").wait(60)
+        self.assertEqual(app.wait(20), 0)
+
+    def notice(self):
+        return self.rig.wine("reg", "query", r"HKCU\Software\Vantrel", "/v", "Notice",
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).wait(30) == 0
+
+    def test_1_a_file_it_could_not_read_is_never_written_over(self):
+        self.end_session(self.app)
+        self.assertEqual(self.path.read_bytes(), self.before)
+
+    def test_2_settings_not_saved_at_the_end_of_a_session_are_told_at_the_next_start(self):
+        self.path.chmod(0o444)
+        self.end_session(self.rig.start_vantrel())
+        self.assertTrue(self.notice())
+        self.assertEqual(self.path.read_bytes(), self.before)
+        self.path.chmod(0o644)
+        app = self.rig.start_vantrel()
+        rig.wait_for(lambda: not self.notice(), 20, "the notice to be taken")
+        self.rig.close_vantrel(app)
+
+
 class Outage(rig.Suite):
     """No model set and no device at start-up; a 6094 comes, goes and comes back."""
 
