@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Runs a command with a mark in its environment, which all it starts inherits (Xvfb,
+wineserver and Wine's services too), and fails if a marked process outlives it.
+
+    no_leftovers.py [--signal SIG SECONDS] COMMAND [ARG...]
+
+--signal: SIG goes to the command's process group after SECONDS, as Ctrl+C sends SIGINT;
+a wineserver it started must run by then. Otherwise the command's exit code is passed on.
+"""
+import os
+import signal
+import subprocess
+import sys
+import time
+
+MARK = f"{os.getpid()}.{time.time_ns()}"
+ENTRY = f"VANTREL_RUN_MARK={MARK}".encode()
+
+
+def marked():
+    found = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:  # one that has ended but is not reaped yet has no environment
+            if ENTRY in open(f"/proc/{pid}/environ", "rb").read().split(b"\0"):
+                cmd = open(f"/proc/{pid}/cmdline", "rb").read().replace(b"\0", b" ")
+                found[pid] = cmd.decode(errors="replace")
+        except OSError:
+            pass
+    return found
+
+
+args, sig, problems = sys.argv[1:], None, []
+if args[0] == "--signal":
+    sig, after, args = signal.Signals["SIG" + args[1]], float(args[2]), args[3:]
+proc = subprocess.Popen(args, env={**os.environ, "VANTREL_RUN_MARK": MARK},
+                        process_group=0 if sig else None)
+signal.signal(signal.SIGINT, lambda *_: None)  # Ctrl+C reaches the command as well
+signal.signal(signal.SIGTERM, lambda *_: proc.terminate())
+if sig:
+    try:
+        proc.wait(after)
+        problems.append(f"{args[0]} ended before the signal")
+    except subprocess.TimeoutExpired:
+        if not any("wineserver" in cmd for cmd in marked().values()):
+            problems.append("no wineserver ran before the signal")
+        os.killpg(proc.pid, sig)
+code = proc.wait()
+problems += [f"still running: {pid} {cmd}" for pid, cmd in marked().items()]
+for problem in problems:
+    print(f"no_leftovers: {problem}", file=sys.stderr)
+sys.exit(1 if problems else 0 if sig else code)
