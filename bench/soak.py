@@ -171,6 +171,7 @@ class Soak:
 
 
 def main():
+    rig.stop_at_exit()
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--presses", type=int, default=10000)
     ap.add_argument("--batch", type=int, default=100)
