@@ -4,8 +4,8 @@ wineserver and Wine's services too), and fails if a marked process outlives it.
 
     no_leftovers.py [--signal SIG SECONDS] COMMAND [ARG...]
 
---signal: SIG goes to the command's process group after SECONDS, as Ctrl+C sends SIGINT;
-a wineserver it started must run by then. Otherwise the command's exit code is passed on.
+--signal: SIG goes to the command's process group (as Ctrl+C sends SIGINT) SECONDS after
+a wineserver it started runs. Otherwise the command's exit code is passed on.
 """
 import os
 import signal
@@ -37,12 +37,13 @@ proc = subprocess.Popen(args, env={**os.environ, "VANTREL_RUN_MARK": MARK},
 signal.signal(signal.SIGINT, lambda *_: None)  # Ctrl+C reaches the command as well
 signal.signal(signal.SIGTERM, lambda *_: proc.terminate())
 if sig:
+    while proc.poll() is None and not any("wineserver" in c for c in marked().values()):
+        time.sleep(0.2)
     try:
         proc.wait(after)
         problems.append(f"{args[0]} ended before the signal")
     except subprocess.TimeoutExpired:
-        if not any("wineserver" in cmd for cmd in marked().values()):
-            problems.append("no wineserver ran before the signal")
+        print(f"no_leftovers: {sig.name} with {len(marked())} processes running", file=sys.stderr)
         os.killpg(proc.pid, sig)
 code = proc.wait()
 problems += [f"still running: {pid} {cmd}" for pid, cmd in marked().items()]
