@@ -4,8 +4,9 @@ wineserver and Wine's services too), and fails if a marked process outlives it.
 
     no_leftovers.py [--signal SIG SECONDS] COMMAND [ARG...]
 
---signal: SIG goes to the command's process group (as Ctrl+C sends SIGINT) SECONDS after
-a wineserver it started runs. Otherwise the command's exit code is passed on.
+--signal: SIG goes to the command's process group (as Ctrl+C sends SIGINT) SECONDS after a
+wineserver it started runs, and again 20 ms and half a second later; it must end within
+120 s. Otherwise the command's exit code is passed on.
 """
 import os
 import signal
@@ -44,8 +45,15 @@ if sig:
         problems.append(f"{args[0]} ended before the signal")
     except subprocess.TimeoutExpired:
         print(f"no_leftovers: {sig.name} with {len(marked())} processes running", file=sys.stderr)
-        os.killpg(proc.pid, sig)
-code = proc.wait()
+        for pause in (0, 0.02, 0.5):  # as an impatient user would, while it cleans up
+            time.sleep(pause)
+            os.killpg(proc.pid, sig)  # a group whose leader is not reaped yet stays
+try:
+    code = proc.wait(120 if sig else None)
+except subprocess.TimeoutExpired:
+    problems.append(f"{args[0]} did not end within 120 s of the signal")
+    os.killpg(proc.pid, signal.SIGKILL)
+    code = proc.wait()
 problems += [f"still running: {pid} {cmd}" for pid, cmd in marked().items()]
 for problem in problems:
     print(f"no_leftovers: {problem}", file=sys.stderr)
