@@ -97,7 +97,6 @@ def stop_at_exit():
         subprocess.run([WINE_RUN, "--stop"], env={**os.environ, "VANTREL_WINEPREFIX": str(PREFIX)})
 
     def leave(sig, _):
-        signal.signal(sig, signal.SIG_IGN)
         sys.exit(128 + sig)  # unwinds through the script's finally blocks, then stop()
     for sig in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(sig, leave)
