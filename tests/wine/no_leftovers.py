@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """no_leftovers.py [--signal SIG SECONDS] COMMAND...: fails if a process COMMAND started (all
 inherit a mark in their environment, Xvfb and Wine's too) outlives it. --signal: SIG goes to
-COMMAND's group after SECONDS and again 20 ms and 0.5 s later, as an impatient user sends it."""
+COMMAND after SECONDS and again 20 ms and 0.5 s later, as an impatient user sends it."""
 import os
 import signal
 import subprocess
@@ -25,8 +25,7 @@ def marked():
 args, sig = sys.argv[1:], None
 if args[0] == "--signal":
     sig, after, args = signal.Signals["SIG" + args[1]], float(args[2]), args[3:]
-proc = subprocess.Popen(args, env=dict(os.environ, VANTREL_RUN_MARK=MARK),
-                        process_group=0 if sig else None)
+proc = subprocess.Popen(args, env=dict(os.environ, VANTREL_RUN_MARK=MARK))
 signal.signal(signal.SIGINT, lambda *_: None)  # Ctrl+C reaches the command as well
 signal.signal(signal.SIGTERM, lambda *_: proc.terminate())
 if sig:
@@ -34,7 +33,7 @@ if sig:
     assert proc.poll() is None, f"{args[0]} ended before the signal"
     for pause in (0, 0.02, 0.5):
         time.sleep(pause)
-        os.killpg(proc.pid, sig)  # the group stays while its leader is not reaped
+        proc.send_signal(sig)
 code = proc.wait()
 left = marked()
 for pid, cmd in left.items():
