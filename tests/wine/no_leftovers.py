@@ -34,8 +34,7 @@ if sig:
     for pause in (0, 0.02, 0.5):
         time.sleep(pause)
         proc.send_signal(sig)
-code = proc.wait()
-left = marked()
+code, left = proc.wait(), marked()
 for pid, cmd in left.items():
     print(f"no_leftovers: still running: {pid} {cmd.decode(errors='replace')}", file=sys.stderr)
 sys.exit(1 if left else 0 if sig else code)
