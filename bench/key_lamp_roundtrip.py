@@ -53,6 +53,7 @@ def load():
 
 
 def main():
+    rig.stop_at_exit()
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--presses", type=int, default=1000)
     ap.add_argument("--model", choices=("6094", "48G9995", "X8000"), default="X8000")

@@ -58,6 +58,7 @@ def row(name, plays):
 
 
 def main():
+    rig.stop_at_exit()
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--rounds", type=int, default=20)
     ap.add_argument("--steps", type=int, default=60)

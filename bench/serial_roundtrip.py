@@ -9,6 +9,7 @@ must end on "port lost").
 """
 
 import argparse
+import atexit
 import os
 import select
 import statistics
@@ -29,6 +30,7 @@ def read(fd, timeout):
 
 
 def main():
+    rig.stop_at_exit()
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--rounds", type=int, default=1000)
     ap.add_argument("echo", nargs="?", default=rig.MINGW / "bench" / "serial_echo.exe")
@@ -37,7 +39,8 @@ def main():
     tty.setraw(slave)
     env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
     env["VANTREL_COM1"] = os.ttyname(slave)
-    echo = subprocess.Popen([rig.WINE_RUN, args.echo, "1"], env=env)
+    echo = subprocess.Popen([rig.WINE_RUN, args.echo, "1"], env=env, start_new_session=True)
+    atexit.register(rig.kill, echo)  # before the prefix stops: the last registered runs first
     # Wait until the program has the port open and echoes.
     deadline = time.monotonic() + 60
     while True:

@@ -31,9 +31,8 @@ import wineproc  # noqa: E402
 MODELS = ("X8000", "48G9995", "6094")
 CHARS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
 SAMPLE, WARM_UP, BOUND = 500, 1000, 0.05
-WM_RBUTTONDOWN, VK_RETURN, VK_ESCAPE, VK_RIGHT, VK_DOWN = 0x204, 0x0D, 0x1B, 0x27, 0x28
+VK_RETURN, VK_ESCAPE, VK_RIGHT, VK_DOWN = 0x0D, 0x1B, 0x27, 0x28
 MENU_KEYS = (VK_RETURN, VK_ESCAPE, VK_RIGHT, VK_DOWN)
-TRAY = ["post", "VantrelMainWindow", "0x200", "1", hex(WM_RBUTTONDOWN), "menus", "3000"]
 FRONT = ["front", "VantrelTarget", "Vantrel target"]
 
 
@@ -101,7 +100,7 @@ class Soak:
         self.layout = (self.layout + 1) % 5
         self.sim.cmd("clear")
         for _ in range(3):
-            assert self.r.inject(*TRAY)[1][0].startswith("menu"), "no tray menu"
+            assert self.r.inject(*self.r.tray())[1][0].startswith("menu"), "no tray menu"
             self.r.inject(*tap(VK_DOWN, VK_DOWN, VK_RIGHT))
             try:
                 rig.wait_for(lambda: len(self.r.inject("menus", "100")[1]) == 2, 5, "submenu")
@@ -171,6 +170,7 @@ class Soak:
 
 
 def main():
+    rig.stop_at_exit()
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--presses", type=int, default=10000)
     ap.add_argument("--batch", type=int, default=100)

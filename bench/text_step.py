@@ -23,6 +23,7 @@ import rig  # noqa: E402
 
 
 def main():
+    rig.stop_at_exit()
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--rounds", type=int, default=30)
     args = ap.parse_args()

@@ -84,6 +84,7 @@ def shoot(dpi, editor_output, assign_output):
 
 
 def main():
+    rig.stop_at_exit()
     folder = Path(sys.argv[1]) if len(sys.argv) > 1 else REPO / "docs"
     folder.mkdir(parents=True, exist_ok=True)
     for scale, dpi in ((100, 96), (150, 144)):

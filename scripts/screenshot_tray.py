@@ -26,6 +26,7 @@ def tap(*vks):
 
 
 def main():
+    rig.stop_at_exit()
     output = Path(sys.argv[1]) if len(sys.argv) > 1 else OUTPUT
     r = rig.Rig("tray-screenshot", locale="ja_JP.UTF-8")
     try:

@@ -5,9 +5,11 @@ maps to, fktarget as the window in front, fkl writing the files the program read
 A rig holds the prefix lock for its whole life, so no other test maps the prefix's
 ports meanwhile, and ends only the processes it started, each by its process group (a
 Wine program's loader process is the Windows process itself; Wine's services live in
-another group).
+another group). The suites leave the prefix's Xvfb and wineserver warm for the next
+suite; a script run by hand calls stop_at_exit() to end them with it.
 """
 
+import atexit
 import fcntl
 import os
 import shutil
@@ -34,6 +36,7 @@ KEY_EVENTS = ("keydown", "keyup")
 VK = {"Shift": 0x10, "Ctrl": 0x11, "Enter": 0x0D, "Esc": 0x1B}
 PORTS = (1, 3, 12)  # the COM ports a device can be behind; 12: a USB adapter's number
 TRAY_WINDOW = "__winex11_standalone_tray"  # Wine's notification area without a desktop
+OPEN = []  # the rigs not closed yet
 
 
 def keys(script):
@@ -75,6 +78,24 @@ def kill(proc):
     for pipe in (proc.stdin, proc.stdout):
         if pipe:
             pipe.close()
+
+
+def stop_at_exit():
+    """For a script run by hand (a benchmark, a screenshot): when it ends, also by Ctrl+C
+    or SIGTERM, the rigs still open are closed and the prefix's Xvfb, wineserver and
+    Wine's services ended."""
+    def stop():
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            signal.signal(sig, signal.SIG_IGN)  # a second Ctrl+C must not cut this short
+        while OPEN:
+            OPEN[-1].close()
+        subprocess.run([WINE_RUN, "--stop"], env={**os.environ, "VANTREL_WINEPREFIX": str(PREFIX)})
+
+    def leave(sig, _):
+        sys.exit(128 + sig)  # unwinds through the script's finally blocks, then stop()
+    for sig in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, leave)
+    atexit.register(stop)
 
 
 def main(*programs):
@@ -166,13 +187,15 @@ class Rig:
     def __init__(self, name, locale=None):
         PREFIX.parent.mkdir(parents=True, exist_ok=True)
         self._lock = open(f"{PREFIX}.lock", "w")
+        self.procs, self.devices = [], []
+        OPEN.append(self)
         fcntl.flock(self._lock, fcntl.LOCK_EX)
         self.dir = WORK / name
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
         # One path per port for every test: the mapping stays as it is.
         links = {f"VANTREL_COM{n}": str(WORK / f"com{n}") for n in PORTS}
-        self.procs, self.devices, self.targets = [], [], 0
+        self.targets = 0
         env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
         env.update(VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1", **links)
         if locale:
@@ -181,7 +204,7 @@ class Rig:
             out = subprocess.run([WINE_RUN, "--setup-only"], env=env, check=True, text=True,
                                  stdout=subprocess.PIPE).stdout
         except BaseException:
-            self._lock.close()
+            self.close()
             raise
         env.update(line.split("=", 1) for line in out.splitlines())
         self.env = env
@@ -192,6 +215,8 @@ class Rig:
         for proc in reversed(self.procs + self.devices):
             kill(proc)
         self._lock.close()
+        if self in OPEN:
+            OPEN.remove(self)
 
     def start(self, argv, **kw):
         proc = subprocess.Popen([str(a) for a in argv], env=self.env, start_new_session=True,
