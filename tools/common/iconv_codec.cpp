@@ -22,12 +22,14 @@ class Iconv {
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
 
-  // One iconv call; false (with the state reset) at an invalid or incomplete
-  // sequence, in then pointing at it.
+  // One iconv call; false (with the state reset and errno kept) at an invalid or
+  // incomplete sequence, in then pointing at it.
   bool Convert(const char** in, size_t* in_left, char** out, size_t* out_left) {
     if (iconv(cd_, const_cast<char**>(in), in_left, out, out_left) != static_cast<size_t>(-1))
       return true;
+    const int error = errno;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    errno = error;
     return false;
   }
 
@@ -114,6 +116,26 @@ std::string IconvCodec::Encode(std::u16string_view text) const {
     left = left >= sizeof(wchar_t) ? left - sizeof(wchar_t) : 0;
   }
   return result;
+}
+
+std::bitset<256> IconvCodec::LeadBytes() const {
+  // Alone, a lead byte is an incomplete sequence to iconv; any other byte converts or
+  // is invalid.
+  static const std::bitset<256> lead = [] {
+    Iconv cv("WCHAR_T", "CP932");
+    std::bitset<256> bytes;
+    for (std::size_t b = 0; b < bytes.size(); ++b) {
+      const char one = static_cast<char>(b);
+      const char* in = &one;
+      std::size_t in_left = 1;
+      wchar_t w;
+      char* out = reinterpret_cast<char*>(&w);
+      std::size_t out_left = sizeof w;
+      bytes[b] = !cv.Convert(&in, &in_left, &out, &out_left) && errno == EINVAL;
+    }
+    return bytes;
+  }();
+  return lead;
 }
 
 std::string ToUtf8(std::u16string_view text) {
