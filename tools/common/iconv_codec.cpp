@@ -61,11 +61,14 @@ class Iconv {
 // and the conversion goes on after it. Every input byte gives at most one code
 // point, so the output never outgrows a buffer of the input's length.
 std::u16string Decode(Iconv& cv, std::string_view bytes) {
-  std::wstring wide(bytes.size(), L'\0');
+  // Kept per thread: the readers decode line by line, and a fresh buffer each time
+  // cost more than the conversion.
+  thread_local std::wstring wide;
+  if (wide.size() < bytes.size()) wide.resize(bytes.size());
   const char* in = bytes.data();
   size_t in_left = bytes.size();
   char* out = reinterpret_cast<char*>(wide.data());
-  size_t out_left = wide.size() * sizeof(wchar_t);
+  size_t out_left = bytes.size() * sizeof(wchar_t);
   while (in_left > 0) {
     if (cv.Convert(&in, &in_left, &out, &out_left)) continue;
     const wchar_t replacement = kReplacement;
@@ -75,11 +78,11 @@ std::u16string Decode(Iconv& cv, std::string_view bytes) {
     ++in;
     --in_left;
   }
-  wide.resize(wide.size() - out_left / sizeof(wchar_t));
+  const std::wstring_view decoded(wide.data(), bytes.size() - out_left / sizeof(wchar_t));
 
   std::u16string result;
-  result.reserve(wide.size());
-  for (const wchar_t w : wide) {
+  result.reserve(decoded.size());
+  for (const wchar_t w : decoded) {
     const auto c = static_cast<char32_t>(w);
     if (c < 0x10000) {
       result += static_cast<char16_t>(c);
