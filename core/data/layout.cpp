@@ -44,11 +44,9 @@ std::string WriteLayout(const AssignmentTable& table, const TextCodec& codec) {
 
 LayoutReadResult ReadLayoutRecords(std::string_view bytes, const TextCodec& codec,
                                    AssignmentTable& table) {
-  // Decoding the whole file at once is safe: CR and LF never occur inside a
-  // double-byte character of code page 932, so lines split the same either way.
-  const std::u16string text = codec.Decode(bytes);
-  LineReader lines(text);
-  std::u16string_view line;
+  // Lines and steps are split on the bytes and decoded one by one (see LineReader).
+  LineReader lines(bytes);
+  std::string_view line;
   int line_no = 0;
   int records = 0;
   for (int m = 1; m <= kMouseStates; ++m) {
@@ -58,7 +56,7 @@ LayoutReadResult ReadLayoutRecords(std::string_view bytes, const TextCodec& code
 
       lines.Next(line);
       ++line_no;
-      e.label.assign(line);
+      e.label = codec.Decode(line);
 
       if (!lines.Next(line)) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
       ++line_no;
@@ -68,7 +66,8 @@ LayoutReadResult ReadLayoutRecords(std::string_view bytes, const TextCodec& code
 
       if (!lines.Next(line)) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
       ++line_no;
-      if (!ReadMacroLine(line, e).ok) return Fail(LayoutError::kTooManySteps, line_no, records);
+      if (!ReadMacroLine(line, codec, e).ok)
+        return Fail(LayoutError::kTooManySteps, line_no, records);
       ++records;
     }
   }
