@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/data/layout.h"
 #include "core/editor/printout.h"
 #include "win32/clipboard.h"
 #include "win32/codec.h"
@@ -44,6 +45,11 @@ TEST(Codec, ConvertsBothWaysAndGoesOnPastWhatItCannotConvert) {
   EXPECT_EQ(codec.Encode(u"a\u00E9b"), "a?b");  // not a look-alike
   for (const std::u16string surrogates : {u"x\xD800y", u"x\xD83D\xDE00y"})
     EXPECT_EQ(codec.Encode(surrogates).back(), 'y');
+  // A damaged lead byte may take the line break or comma after it here; the layout
+  // reader splits before decoding, so no record moves and no step is lost.
+  AssignmentTable t;
+  const LayoutReadResult r = ReadLayout("x\x81\n2\nxx,#A\x81,#B\n", codec, t);
+  EXPECT_TRUE(r.ok && r.records == 1 && t.Entry(1, 1).count == 2 && t.Entry(1, 1).body[2] == u"B");
 }
 
 // Every entry of a folder but "." and "..", in the file system's order.
