@@ -29,25 +29,60 @@ std::wstring TempNameFor(const std::wstring& target) {
          std::to_wstring(counter.fetch_add(1)) + L".tmp";
 }
 
-}  // namespace
+// A backup or sync tool holds a file for a moment. Reads run on the window's thread
+// (at start-up and when a layout is chosen), so all the tries take under half a second.
+constexpr int kReadTries = 10;
+constexpr DWORD kReadRetryMs = 50;
 
-FileRead Win32Files::Read(std::u16string_view path) const {
-  UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+// One try at reading the file whole; `error` is the system's reason when it failed.
+FileRead ReadOnce(const std::wstring& path, DWORD& error) {
+  // Anonymous to a pipe named as the file, whose server could otherwise act as us.
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS,
+                                nullptr));
   if (!file) {
-    const DWORD error = GetLastError();
-    return {error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadStatus::kMissing
-                                                                           : ReadStatus::kUnreadable};
+    error = GetLastError();
+    // Only these say there is no such file. A drive or server out of reach now, a
+    // denied file or a placeholder that cannot be downloaded may well hold one.
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                         error == ERROR_INVALID_NAME;
+    return {missing ? ReadStatus::kMissing : ReadStatus::kUnreadable};
+  }
+  // Only an ordinary disk file (a cloud placeholder is one: reading downloads it).
+  // Reading a pipe waits for its writer, a device may never end.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || info.nFileSizeHigh != 0 ||
+      info.nFileSizeLow > kMaxFileBytes) {
+    return {ReadStatus::kUnreadable};
   }
   FileRead out{ReadStatus::kOk, {}};
   char buf[16384];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) return {ReadStatus::kUnreadable};
-    if (got == 0) break;
+    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) {
+      error = GetLastError();  // ERROR_LOCK_VIOLATION: a range of it is locked
+      return {ReadStatus::kUnreadable};
+    }
+    if (got == 0) return out;
     out.bytes.append(buf, got);
+    if (out.bytes.size() > kMaxFileBytes) return {ReadStatus::kUnreadable};  // grew meanwhile
   }
-  return out;
+}
+
+}  // namespace
+
+FileRead Win32Files::Read(std::u16string_view path) const {
+  const std::wstring wide = ToWide(path);
+  for (int tries = 1;; ++tries) {
+    DWORD error = ERROR_SUCCESS;
+    FileRead read = ReadOnce(wide, error);
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (!held || tries == kReadTries) return read;
+    Sleep(kReadRetryMs);
+  }
 }
 
 bool Win32Files::ReplaceAtomically(std::u16string_view path, std::string_view bytes) const {

@@ -12,6 +12,10 @@ namespace vantrel::win32 {
 
 class Win32Files final : public FileSystem {
  public:
+  // Shares reading, writing and deletion with whoever has the file open, and tries
+  // again for about half a second while another program holds it (a backup or sync
+  // tool does, for a moment). Only an ordinary disk file is read: a pipe, a device
+  // or a folder is kUnreadable, and so is a file larger than kMaxFileBytes.
   FileRead Read(std::u16string_view path) const override;
   // A temporary file beside the target, flushed, then moved over it with
   // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH. On failure the target is

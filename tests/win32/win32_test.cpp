@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -62,6 +64,23 @@ std::vector<std::u16string> Entries(const std::wstring& dir) {
   return names;
 }
 
+// A fresh folder for one test, removed with its files (and a folder.fkl) afterwards.
+struct TempFolder {
+  TempFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    dir = temp + (L"vantrel-" + std::to_wstring(GetCurrentProcessId()));
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  ~TempFolder() {
+    for (const std::u16string& name : Entries(dir)) DeleteFileW(Path(name).c_str());
+    RemoveDirectoryW((dir + L"\\folder.fkl").c_str());
+    RemoveDirectoryW(dir.c_str());
+  }
+  std::wstring Path(std::u16string_view name) const { return dir + L"\\" + ToWide(name); }
+  std::wstring dir;
+};
+
 TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
@@ -96,6 +115,45 @@ TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
   for (const std::u16string& name : Entries(dir)) DeleteFileW((dir + L"\\" + ToWide(name)).c_str());
   RemoveDirectoryW((dir + L"\\folder.fkl").c_str());
   RemoveDirectoryW(dir.c_str());
+}
+
+TEST(Files, ReadTakesOrdinaryFilesWholeWaitingBrieflyForOneHeldAndTellsMissingFromUnreadable) {
+  const TempFolder folder;
+  const Win32Files files;
+  const auto status = [&](const std::wstring& path) { return files.Read(FromWide(path)).status; };
+  const std::wstring file = folder.Path(u"a.fkl"), big = folder.Path(u"big.fkl");
+  ASSERT_TRUE(files.ReplaceAtomically(FromWide(file), "abc") &&
+              files.ReplaceAtomically(FromWide(big), std::string(kMaxFileBytes + 1, 'x')));
+  EXPECT_EQ(status(folder.Path(u"none.fkl")), ReadStatus::kMissing);
+  EXPECT_EQ(status(folder.Path(u"none\\a.fkl")), ReadStatus::kMissing);
+  EXPECT_EQ(status(folder.dir), ReadStatus::kUnreadable);
+  EXPECT_EQ(status(big), ReadStatus::kUnreadable);
+  const auto open = [&](DWORD access, DWORD share) {
+    return UniqueHandle(CreateFileW(file.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+  };
+  {
+    UniqueHandle writer = open(GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    EXPECT_EQ(files.ReadAll(FromWide(file)), "abc");  // another program writes it meanwhile
+  }
+  {
+    UniqueHandle holder = open(GENERIC_READ, 0);
+    std::thread release([&] {
+      Sleep(150);
+      holder.Reset();
+    });
+    EXPECT_EQ(files.ReadAll(FromWide(file)), "abc");  // held for a moment
+    release.join();
+    holder = open(GENERIC_READ, 0);
+    EXPECT_EQ(status(file), ReadStatus::kUnreadable);  // held for good
+  }
+  // A pipe named as the file is refused at once: reading it would wait for its writer.
+  const std::wstring pipe = L"\\\\.\\pipe\\vantrel-" + std::to_wstring(GetCurrentProcessId());
+  UniqueHandle server(CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_OUTBOUND, 0, 1, 0, 0, 0, nullptr));
+  std::future<ReadStatus> read = std::async(std::launch::async, [&] { return status(pipe); });
+  const bool at_once = read.wait_for(2s) == std::future_status::ready;
+  server.Reset();  // ends a read that waits
+  EXPECT_TRUE(at_once);
+  EXPECT_EQ(read.get(), ReadStatus::kUnreadable);
 }
 
 // Windows (not Wine) refuses SetClipboardData after EmptyClipboard on a clipboard opened
