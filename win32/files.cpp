@@ -22,7 +22,7 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// A name for the temporary file that no other writer (thread or process) picks.
+// A name for the temporary file that no running writer (thread or process) picks.
 std::wstring TempNameFor(const std::wstring& target) {
   static std::atomic<unsigned> counter{0};
   return target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
@@ -37,11 +37,9 @@ constexpr DWORD kReadRetryMs = 50;
 // One try at reading the file whole; `error` is the system's reason when it failed.
 FileRead ReadOnce(const std::wstring& path, DWORD& error) {
   // Anonymous to a pipe named as the file, whose server could otherwise act as us.
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS,
-                                nullptr));
+  UniqueHandle file(CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS, nullptr));
   if (!file) {
     error = GetLastError();
     // Only these say there is no such file. A drive or server out of reach now, a
@@ -72,6 +70,25 @@ FileRead ReadOnce(const std::wstring& path, DWORD& error) {
   }
 }
 
+// Puts the flushed temporary file in the target's place. ReplaceFileW merges the
+// target's ACL and attributes into it as far as the system can (the content counts
+// more than they do). With no target, or none any more, the file is moved in. When
+// ReplaceFileW has removed the target but could not move the new file in, the move
+// is tried again; `only_copy` says it failed too and the temporary file must stay.
+bool PutInPlace(const PlaceFileApi& api, const std::wstring& temp, const std::wstring& target,
+                bool exists, bool& only_copy) {
+  DWORD error = ERROR_FILE_NOT_FOUND;
+  if (exists) {
+    if (api.replace(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                    nullptr))
+      return true;
+    error = GetLastError();
+  }
+  only_copy = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+  return (only_copy || error == ERROR_FILE_NOT_FOUND) &&
+         api.move(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
 }  // namespace
 
 FileRead Win32Files::Read(std::u16string_view path) const {
@@ -87,17 +104,23 @@ FileRead Win32Files::Read(std::u16string_view path) const {
 
 bool Win32Files::ReplaceAtomically(std::u16string_view path, std::string_view bytes) const {
   const std::wstring target = ToWide(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  // A read-only file is not to be changed (ReplaceFileW might); a folder is no layout.
+  if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
   const std::wstring temp = TempNameFor(target);
   bool ok;
   {
-    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // No running writer has this name, so a file of that name is the leftover of a
+    // crashed run that had our process id: it is overwritten, not in the way.
+    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     ok = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
-  }  // closed before the move
-  ok = ok && MoveFileExW(temp.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileW(temp.c_str());
+  }  // closed before it is put in place
+  bool only_copy = false;
+  ok = ok && PutInPlace(api_, temp, target, exists, only_copy);
+  if (!ok && !only_copy) DeleteFileW(temp.c_str());
   return ok;
 }
 
