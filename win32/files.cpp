@@ -89,6 +89,16 @@ bool PutInPlace(const PlaceFileApi& api, const std::wstring& temp, const std::ws
          api.move(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
 }
 
+// The pattern "*.fkl" matches short (8.3) names too: "plate.fklold" is found as
+// PLATE~1.FKL. The long name must end in ".fkl" itself, in any case.
+bool IsLayoutName(std::wstring_view name) {
+  constexpr std::wstring_view kExtension = L".fkl";
+  const int n = static_cast<int>(kExtension.size());
+  return name.size() >= kExtension.size() &&
+         CompareStringOrdinal(name.data() + name.size() - n, n, kExtension.data(), n, TRUE) ==
+             CSTR_EQUAL;
+}
+
 }  // namespace
 
 FileRead Win32Files::Read(std::u16string_view path) const {
@@ -140,7 +150,8 @@ std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir) {
   if (!search.Valid()) return names;
   constexpr DWORD kSkip = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
-    if (!(found.dwFileAttributes & kSkip)) names.push_back(FromWide(found.cFileName));
+    if (!(found.dwFileAttributes & kSkip) && IsLayoutName(found.cFileName))
+      names.push_back(FromWide(found.cFileName));
   } while (FindNextFileW(search.Get(), &found));
   return names;
 }

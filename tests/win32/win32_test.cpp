@@ -127,8 +127,9 @@ TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
   for (const std::u16string& name : Entries(folder.dir))
     EXPECT_FALSE(name.starts_with(u"部品.fkl."));
 
-  for (const char16_t* name :
-       {u"b.fkl", u"a.fkl", u"plate.old.fkl", u"h.fkl", u"s.fkl", u"notes.txt", u"x.fkl.bak"})
+  // "plate.fklold" has the short name PLATE~1.FKL, which "*.fkl" matches as well.
+  for (const char16_t* name : {u"b.fkl", u"a.fkl", u"plate.old.fkl", u"h.fkl", u"s.fkl",
+                               u"notes.txt", u"x.fkl.bak", u"plate.fklold", u"C.FKL"})
     ASSERT_TRUE(files.ReplaceAtomically(path(name), "x"));
   CreateDirectoryW(folder.Path(u"folder.fkl").c_str(), nullptr);
   EXPECT_FALSE(files.ReplaceAtomically(path(u"folder.fkl"), "x"));
@@ -136,7 +137,8 @@ TEST(Files, ReplaceIsWholeOrNothingAndTheListingTakesOrdinaryFklFilesInOrder) {
   SetFileAttributesW(folder.Path(u"s.fkl").c_str(), FILE_ATTRIBUTE_SYSTEM);
   std::vector<std::u16string> layouts;
   for (const std::u16string& name : Entries(folder.dir))
-    if (name == u"a.fkl" || name == u"b.fkl" || name == u"plate.old.fkl" || name == u"部品.fkl")
+    if (name == u"a.fkl" || name == u"b.fkl" || name == u"plate.old.fkl" || name == u"部品.fkl" ||
+        name == u"C.FKL")
       layouts.push_back(name);
   EXPECT_EQ(ListLayoutFiles(FromWide(folder.dir)), layouts);
 }
