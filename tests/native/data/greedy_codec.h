@@ -1,6 +1,8 @@
 // Code page 932 read as the Windows decoder reads it at its worst: a lead byte takes
 // the byte after it whatever that is (a CR, an LF or a comma too), and a pair that is
-// no character gives one U+30FB, the system's default character.
+// no character gives one U+30FB, the system's default character. With breaks_only,
+// only a CR, LF or comma is taken so; other damage decodes as iconv decodes it (one
+// character a byte), so a line may come out as long as its characters are many.
 #pragma once
 
 #include <algorithm>
@@ -11,13 +13,18 @@ namespace vantrel::testing {
 
 class GreedyCodec final : public TextCodec {
  public:
+  explicit GreedyCodec(bool breaks_only = false) : breaks_only_(breaks_only) {}
   std::u16string Decode(std::string_view bytes) const override {
     const std::bitset<256> lead = iconv_.LeadBytes();
     std::u16string out;
     size_t done = 0;
     for (size_t i = 0; i < bytes.size();) {
-      if (!lead[static_cast<unsigned char>(bytes[i])]) {
-        ++i;
+      const bool is_lead = lead[static_cast<unsigned char>(bytes[i])];
+      const bool before_break =
+          i + 1 < bytes.size() &&
+          (bytes[i + 1] == '\r' || bytes[i + 1] == '\n' || bytes[i + 1] == ',');
+      if (!is_lead || (breaks_only_ && !before_break)) {
+        i += is_lead ? 2 : 1;  // left to iconv
         continue;
       }
       out += iconv_.Decode(bytes.substr(done, i - done));
@@ -31,6 +38,7 @@ class GreedyCodec final : public TextCodec {
   std::bitset<256> LeadBytes() const override { return iconv_.LeadBytes(); }
 
  private:
+  bool breaks_only_;
   IconvCodec iconv_;
 };
 
