@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -80,6 +81,10 @@ std::u16string Decode(Iconv& cv, std::string_view bytes) {
   }
   const std::wstring_view decoded(wide.data(), bytes.size() - out_left / sizeof(wchar_t));
 
+  // Code page 932 lies in the Basic Multilingual Plane: narrowed in one pass then.
+  if (std::all_of(decoded.begin(), decoded.end(),
+                  [](wchar_t w) { return static_cast<char32_t>(w) < 0x10000; }))
+    return std::u16string(decoded.begin(), decoded.end());
   std::u16string result;
   result.reserve(decoded.size());
   for (const wchar_t w : decoded) {
