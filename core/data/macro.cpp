@@ -87,10 +87,14 @@ MacroReadResult ReadMacroLine(std::u16string_view line, KeyEntry& entry) {
 }
 
 MacroReadResult ReadMacroLine(std::string_view bytes, const TextCodec& codec, KeyEntry& entry) {
+  return ReadMacroLine(bytes, codec.Decode(bytes), codec, entry);
+}
+
+MacroReadResult ReadMacroLine(std::string_view bytes, std::u16string_view text,
+                              const TextCodec& codec, KeyEntry& entry) {
   const std::bitset<256> lead = codec.LeadBytes();
-  std::u16string text = codec.Decode(bytes);
-  if (!SameShape(bytes, text, lead)) text = ShapedText(bytes, codec, lead);
-  return ReadMacroLine(text, entry);
+  if (SameShape(bytes, text, lead)) return ReadMacroLine(text, entry);
+  return ReadMacroLine(ShapedText(bytes, codec, lead), entry);
 }
 
 void AppendMacroLine(const KeyEntry& entry, std::u16string& out) {

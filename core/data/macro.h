@@ -31,6 +31,9 @@ MacroReadResult ReadMacroLine(std::u16string_view line, KeyEntry& entry);
 // after it unless that is a comma, or any other byte) counts as one, so the steps come
 // out the same whatever the decoder makes of the damage.
 MacroReadResult ReadMacroLine(std::string_view bytes, const TextCodec& codec, KeyEntry& entry);
+// The same with the bytes' text decoded already.
+MacroReadResult ReadMacroLine(std::string_view bytes, std::u16string_view text,
+                              const TextCodec& codec, KeyEntry& entry);
 
 // Appends the stored form of entry: the mode, then "," marker body for steps 1 to
 // the count, stopping at the first empty body (and after kMaxSteps steps).
