@@ -15,21 +15,18 @@ class GreedyCodec final : public TextCodec {
  public:
   explicit GreedyCodec(bool breaks_only = false) : breaks_only_(breaks_only) {}
   std::u16string Decode(std::string_view bytes) const override {
-    const std::bitset<256> lead = iconv_.LeadBytes();
+    const std::bitset<256> leads = iconv_.LeadBytes();
     std::u16string out;
-    size_t done = 0;
+    size_t done = 0;  // bytes[done, i) are left to iconv
     for (size_t i = 0; i < bytes.size();) {
-      const bool is_lead = lead[static_cast<unsigned char>(bytes[i])];
-      const bool before_break =
-          i + 1 < bytes.size() &&
-          (bytes[i + 1] == '\r' || bytes[i + 1] == '\n' || bytes[i + 1] == ',');
-      if (!is_lead || (breaks_only_ && !before_break)) {
-        i += is_lead ? 2 : 1;  // left to iconv
+      const bool lead = leads[static_cast<unsigned char>(bytes[i])];
+      const char next = i + 1 < bytes.size() ? bytes[i + 1] : 'x';
+      if (!lead || (breaks_only_ && next != '\r' && next != '\n' && next != ',')) {
+        i += lead ? 2 : 1;
         continue;
       }
-      out += iconv_.Decode(bytes.substr(done, i - done));
       const std::u16string pair = iconv_.Decode(bytes.substr(i, 2));
-      out += pair.size() == 1 ? pair[0] : u'\u30FB';
+      out += iconv_.Decode(bytes.substr(done, i - done)) + (pair.size() == 1 ? pair : u"\u30FB");
       i = done = std::min(i + 2, bytes.size());
     }
     return out + iconv_.Decode(bytes.substr(done));
