@@ -86,10 +86,6 @@ MacroReadResult ReadMacroLine(std::u16string_view line, KeyEntry& entry) {
   return result;
 }
 
-MacroReadResult ReadMacroLine(std::string_view bytes, const TextCodec& codec, KeyEntry& entry) {
-  return ReadMacroLine(bytes, codec.Decode(bytes), codec, entry);
-}
-
 MacroReadResult ReadMacroLine(std::string_view bytes, std::u16string_view text,
                               const TextCodec& codec, KeyEntry& entry) {
   const std::bitset<256> lead = codec.LeadBytes();

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view line(reinterpret_cast<const char*>(data), size);
 
   KeyEntry e;
-  const MacroReadResult r = ReadMacroLine(line, codec, e);
+  const MacroReadResult r = ReadMacroLine(line, codec.Decode(line), codec, e);
   if (r.steps < 0 || r.steps > kMaxSteps) std::abort();
   if (line.empty() != (r.steps == 0)) std::abort();
   if (!r.ok) return 0;
