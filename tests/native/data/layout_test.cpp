@@ -193,9 +193,15 @@ TEST(LayoutFiles, SaveReplacesTheFileWholeAndAFailedLoadLeavesTheTableAlone) {
   fs::create_hard_link(dir / "plate.fkl", dir / "link.fkl");
   const PosixFiles files;
 
+  fs::permissions(dir / "plate.fkl", fs::perms::owner_read | fs::perms::owner_write);
   ASSERT_TRUE(SaveLayoutFile(files, path("plate.fkl"), codec, Sample()));
   EXPECT_EQ(files.ReadAll(path("plate.fkl")), WriteLayout(Sample(), codec));
   EXPECT_EQ(files.ReadAll(path("link.fkl")), "old");  // renamed over, not rewritten in place
+  // The mode is kept; a read-only file is not replaced.
+  EXPECT_EQ(fs::status(dir / "plate.fkl").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(dir / "link.fkl", fs::perms::owner_read);
+  EXPECT_FALSE(SaveLayoutFile(files, path("link.fkl"), codec, Sample()));
   EXPECT_FALSE(SaveLayoutFile(files, path("folder"), codec, Sample()));
   // No temporary file is left, not even by the failed save.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
