@@ -67,6 +67,16 @@ std::string Cp932Codec::Encode(std::u16string_view text) const {
   return out;
 }
 
+std::bitset<256> Cp932Codec::LeadBytes() const {
+  static const std::bitset<256> lead = [] {
+    std::bitset<256> bytes;
+    for (std::size_t b = 0; b < bytes.size(); ++b)
+      bytes[b] = IsDBCSLeadByteEx(kCp932, static_cast<BYTE>(b)) != 0;
+    return bytes;
+  }();
+  return lead;
+}
+
 std::wstring ToWide(std::u16string_view text) {
   return std::wstring(text.begin(), text.end());
 }

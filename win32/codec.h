@@ -12,6 +12,7 @@ class Cp932Codec final : public TextCodec {
  public:
   std::u16string Decode(std::string_view cp932) const override;
   std::string Encode(std::u16string_view text) const override;
+  std::bitset<256> LeadBytes() const override;
 };
 
 // UTF-16 as the program keeps it <-> wide strings for the W calls (same bits).

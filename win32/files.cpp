@@ -22,47 +22,115 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// A name for the temporary file that no other writer (thread or process) picks.
+// A name for the temporary file that no running writer (thread or process) picks.
 std::wstring TempNameFor(const std::wstring& target) {
   static std::atomic<unsigned> counter{0};
   return target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
          std::to_wstring(counter.fetch_add(1)) + L".tmp";
 }
 
-}  // namespace
+// A backup or sync tool holds a file for a moment. Reads run on the window's thread
+// (at start-up and when a layout is chosen), so all the tries take under half a second.
+constexpr int kReadTries = 10;
+constexpr DWORD kReadRetryMs = 50;
 
-FileRead Win32Files::Read(std::u16string_view path) const {
-  UniqueHandle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+// One try at reading the file whole; `error` is the system's reason when it failed.
+FileRead ReadOnce(const std::wstring& path, DWORD& error) {
+  // Anonymous to a pipe named as the file, whose server could otherwise act as us.
+  UniqueHandle file(CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_ANONYMOUS, nullptr));
   if (!file) {
-    const DWORD error = GetLastError();
-    return {error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadStatus::kMissing
-                                                                           : ReadStatus::kUnreadable};
+    error = GetLastError();
+    // Only these say there is no such file. A drive or server out of reach now, a
+    // denied file or a placeholder that cannot be downloaded may well hold one.
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                         error == ERROR_INVALID_NAME;
+    return {missing ? ReadStatus::kMissing : ReadStatus::kUnreadable};
+  }
+  // Only an ordinary disk file (a cloud placeholder is one: reading downloads it).
+  // Reading a pipe waits for its writer, a device may never end.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || info.nFileSizeHigh != 0 ||
+      info.nFileSizeLow > kMaxFileBytes) {
+    return {ReadStatus::kUnreadable};
   }
   FileRead out{ReadStatus::kOk, {}};
   char buf[16384];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) return {ReadStatus::kUnreadable};
-    if (got == 0) break;
+    if (!ReadFile(file.Get(), buf, sizeof buf, &got, nullptr)) {
+      error = GetLastError();  // ERROR_LOCK_VIOLATION: a range of it is locked
+      return {ReadStatus::kUnreadable};
+    }
+    if (got == 0) return out;
     out.bytes.append(buf, got);
+    if (out.bytes.size() > kMaxFileBytes) return {ReadStatus::kUnreadable};  // grew meanwhile
   }
-  return out;
+}
+
+// Puts the flushed temporary file in the target's place. ReplaceFileW merges the
+// target's ACL and attributes into it as far as the system can (the content counts
+// more than they do). With no target, or none any more, the file is moved in. When
+// ReplaceFileW has removed the target but could not move the new file in, the move
+// is tried again; `only_copy` says it failed too and the temporary file must stay.
+bool PutInPlace(const PlaceFileApi& api, const std::wstring& temp, const std::wstring& target,
+                bool exists, bool& only_copy) {
+  DWORD error = ERROR_FILE_NOT_FOUND;
+  if (exists) {
+    if (api.replace(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                    nullptr))
+      return true;
+    error = GetLastError();
+  }
+  only_copy = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+  return (only_copy || error == ERROR_FILE_NOT_FOUND) &&
+         api.move(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
+// The pattern "*.fkl" matches short (8.3) names too: "plate.fklold" is found as
+// PLATE~1.FKL. The long name must end in ".fkl" itself, in any case.
+bool IsLayoutName(std::wstring_view name) {
+  constexpr std::wstring_view kExtension = L".fkl";
+  const int n = static_cast<int>(kExtension.size());
+  return name.size() >= kExtension.size() &&
+         CompareStringOrdinal(name.data() + name.size() - n, n, kExtension.data(), n, TRUE) ==
+             CSTR_EQUAL;
+}
+
+}  // namespace
+
+FileRead Win32Files::Read(std::u16string_view path) const {
+  const std::wstring wide = ToWide(path);
+  for (int tries = 1;; ++tries) {
+    DWORD error = ERROR_SUCCESS;
+    FileRead read = ReadOnce(wide, error);
+    const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    if (!held || tries == kReadTries) return read;
+    Sleep(kReadRetryMs);
+  }
 }
 
 bool Win32Files::ReplaceAtomically(std::u16string_view path, std::string_view bytes) const {
   const std::wstring target = ToWide(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  // A read-only file is not to be changed (ReplaceFileW might); a folder is no layout.
+  if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
   const std::wstring temp = TempNameFor(target);
   bool ok;
   {
-    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // No running writer has this name, so a file of that name is the leftover of a
+    // crashed run that had our process id: it is overwritten, not in the way.
+    UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     ok = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
-  }  // closed before the move
-  ok = ok && MoveFileExW(temp.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileW(temp.c_str());
+  }  // closed before it is put in place
+  bool only_copy = false;
+  ok = ok && PutInPlace(api_, temp, target, exists, only_copy);
+  if (!ok && !only_copy) DeleteFileW(temp.c_str());
   return ok;
 }
 
@@ -82,7 +150,8 @@ std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir) {
   if (!search.Valid()) return names;
   constexpr DWORD kSkip = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
-    if (!(found.dwFileAttributes & kSkip)) names.push_back(FromWide(found.cFileName));
+    if (!(found.dwFileAttributes & kSkip) && IsLayoutName(found.cFileName))
+      names.push_back(FromWide(found.cFileName));
   } while (FindNextFileW(search.Get(), &found));
   return names;
 }

@@ -1,5 +1,6 @@
 #include "core/data/layout.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -44,11 +45,23 @@ std::string WriteLayout(const AssignmentTable& table, const TextCodec& codec) {
 
 LayoutReadResult ReadLayoutRecords(std::string_view bytes, const TextCodec& codec,
                                    AssignmentTable& table) {
-  // Decoding the whole file at once is safe: CR and LF never occur inside a
-  // double-byte character of code page 932, so lines split the same either way.
+  // Lines and steps are split on the bytes (see LineReader). The file is decoded at
+  // once when that keeps every line break, as it does for any valid file; each line
+  // is decoded alone when a damaged lead byte took a line break with it.
   const std::u16string text = codec.Decode(bytes);
-  LineReader lines(text);
-  std::u16string_view line;
+  const bool breaks_kept =
+      std::count(text.begin(), text.end(), u'\n') == std::count(bytes.begin(), bytes.end(), '\n');
+  LineReader lines(bytes);
+  TextLineReader text_lines(breaks_kept ? std::u16string_view(text) : std::u16string_view());
+  std::string_view line;
+  std::u16string_view line_text;
+  std::u16string decoded;
+  // The next line's bytes and text; false at the end of the file.
+  const auto next = [&] {
+    if (!lines.Next(line)) return false;
+    if (!text_lines.Next(line_text)) line_text = decoded = codec.Decode(line);
+    return true;
+  };
   int line_no = 0;
   int records = 0;
   for (int m = 1; m <= kMouseStates; ++m) {
@@ -56,19 +69,20 @@ LayoutReadResult ReadLayoutRecords(std::string_view bytes, const TextCodec& code
       if (lines.AtEnd()) return LayoutReadResult{true, LayoutError::kNone, 0, records};
       KeyEntry& e = table.Entry(m, k);
 
-      lines.Next(line);
+      next();
       ++line_no;
-      e.label.assign(line);
+      e.label.assign(line_text);
 
-      if (!lines.Next(line)) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
+      if (!next()) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
       ++line_no;
       const std::optional<std::int16_t> count = ParseLeadingInt16(line);
       if (!count) return Fail(LayoutError::kCountOutOfRange, line_no, records);
       e.count = *count;
 
-      if (!lines.Next(line)) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
+      if (!next()) return Fail(LayoutError::kTruncatedRecord, line_no + 1, records);
       ++line_no;
-      if (!ReadMacroLine(line, e).ok) return Fail(LayoutError::kTooManySteps, line_no, records);
+      if (!ReadMacroLine(line, line_text, codec, e).ok)
+        return Fail(LayoutError::kTooManySteps, line_no, records);
       ++records;
     }
   }

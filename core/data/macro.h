@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/data/table.h"
+#include "core/data/text.h"
 
 namespace vantrel {
 
@@ -22,6 +23,16 @@ struct MacroReadResult {
 // line does not reach are left as they were. A line of more than kMaxSteps steps
 // stores the first kMaxSteps and returns ok = false.
 MacroReadResult ReadMacroLine(std::u16string_view line, KeyEntry& entry);
+
+// The same from a file's line: its bytes and the text codec decoded them to. The
+// steps are found on the bytes: a comma never occurs inside a code page 932
+// character, but the Windows decoder lets a damaged lead byte take the comma after
+// it, and two steps would become one. Valid text reads exactly as its decoded line;
+// in a damaged line every character (a lead byte with the byte after it unless that
+// is a comma, or any other byte) counts as one, so the steps come out the same
+// whatever the decoder makes of the damage.
+MacroReadResult ReadMacroLine(std::string_view bytes, std::u16string_view text,
+                              const TextCodec& codec, KeyEntry& entry);
 
 // Appends the stored form of entry: the mode, then "," marker body for steps 1 to
 // the count, stopping at the first empty body (and after kMaxSteps steps).

@@ -16,5 +16,9 @@ namespace vantrel {
 // Returns nothing when the rounded value lies outside -32768..32767.
 // Only plain decimals are numbers: "1e3" reads as 1, "&H10" as 0.
 std::optional<std::int16_t> ParseLeadingInt16(std::u16string_view text);
+// The same from code page 932 bytes: blanks, signs, digits and the point are single
+// bytes, and reading stops at the first byte of anything else, so the bytes give what
+// their decoded text would.
+std::optional<std::int16_t> ParseLeadingInt16(std::string_view bytes);
 
 }  // namespace vantrel

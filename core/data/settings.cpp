@@ -73,10 +73,11 @@ std::u16string Decimal(std::int16_t n) {
 }  // namespace
 
 void ReadSettings(std::string_view bytes, const TextCodec& codec, Settings& s) {
-  const std::u16string text = codec.Decode(bytes);
-  LineReader lines(text);
-  std::u16string_view line;
-  while (lines.Next(line)) {
+  LineReader lines(bytes);
+  std::string_view raw;
+  while (lines.Next(raw)) {
+    const std::u16string decoded = codec.Decode(raw);
+    const std::u16string_view line = decoded;
     // The first key name the line contains, in the written order, is its key.
     if (Contains(line, kFkNameT)) {
       s.FkNameT.assign(FkNameTValue(line));

@@ -3,6 +3,7 @@
 // char16_t is one character: positions in a decoded line are character positions.
 #pragma once
 
+#include <bitset>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,10 @@ class TextCodec {
   virtual ~TextCodec() = default;
   virtual std::u16string Decode(std::string_view cp932) const = 0;
   virtual std::string Encode(std::u16string_view text) const = 0;
+  // The bytes that begin a double-byte character (IsDBCSLeadByteEx on Windows). The
+  // readers find where the characters of a damaged line begin with them, whatever a
+  // decoder makes of the damage.
+  virtual std::bitset<256> LeadBytes() const = 0;
 };
 
 }  // namespace vantrel

@@ -1,4 +1,4 @@
-// Macro-line reader: any line (Shift-JIS, decoded as the layout reader does) must
+// Macro-line reader: any line of Shift-JIS bytes, read as the layout reader does, must
 // read without touching memory outside the entry, hold at most 60 steps, and what
 // the writer makes of it must read back to the same line.
 #include <cstddef>
@@ -12,11 +12,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel;
   static const IconvCodec codec;
-  const std::u16string line =
-      codec.Decode(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string_view line(reinterpret_cast<const char*>(data), size);
 
   KeyEntry e;
-  const MacroReadResult r = ReadMacroLine(line, e);
+  const MacroReadResult r = ReadMacroLine(line, codec.Decode(line), codec, e);
   if (r.steps < 0 || r.steps > kMaxSteps) std::abort();
   if (line.empty() != (r.steps == 0)) std::abort();
   if (!r.ok) return 0;

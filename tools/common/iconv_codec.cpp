@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -22,12 +23,14 @@ class Iconv {
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
 
-  // One iconv call; false (with the state reset) at an invalid or incomplete
-  // sequence, in then pointing at it.
+  // One iconv call; false (with the state reset and errno kept) at an invalid or
+  // incomplete sequence, in then pointing at it.
   bool Convert(const char** in, size_t* in_left, char** out, size_t* out_left) {
     if (iconv(cd_, const_cast<char**>(in), in_left, out, out_left) != static_cast<size_t>(-1))
       return true;
+    const int error = errno;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    errno = error;
     return false;
   }
 
@@ -59,11 +62,14 @@ class Iconv {
 // and the conversion goes on after it. Every input byte gives at most one code
 // point, so the output never outgrows a buffer of the input's length.
 std::u16string Decode(Iconv& cv, std::string_view bytes) {
-  std::wstring wide(bytes.size(), L'\0');
+  // Kept per thread: the readers decode line by line, and a fresh buffer each time
+  // cost more than the conversion.
+  thread_local std::wstring wide;
+  if (wide.size() < bytes.size()) wide.resize(bytes.size());
   const char* in = bytes.data();
   size_t in_left = bytes.size();
   char* out = reinterpret_cast<char*>(wide.data());
-  size_t out_left = wide.size() * sizeof(wchar_t);
+  size_t out_left = bytes.size() * sizeof(wchar_t);
   while (in_left > 0) {
     if (cv.Convert(&in, &in_left, &out, &out_left)) continue;
     const wchar_t replacement = kReplacement;
@@ -73,11 +79,15 @@ std::u16string Decode(Iconv& cv, std::string_view bytes) {
     ++in;
     --in_left;
   }
-  wide.resize(wide.size() - out_left / sizeof(wchar_t));
+  const std::wstring_view decoded(wide.data(), bytes.size() - out_left / sizeof(wchar_t));
 
+  // Code page 932 lies in the Basic Multilingual Plane: narrowed in one pass then.
+  if (std::all_of(decoded.begin(), decoded.end(),
+                  [](wchar_t w) { return static_cast<char32_t>(w) < 0x10000; }))
+    return std::u16string(decoded.begin(), decoded.end());
   std::u16string result;
-  result.reserve(wide.size());
-  for (const wchar_t w : wide) {
+  result.reserve(decoded.size());
+  for (const wchar_t w : decoded) {
     const auto c = static_cast<char32_t>(w);
     if (c < 0x10000) {
       result += static_cast<char16_t>(c);
@@ -114,6 +124,26 @@ std::string IconvCodec::Encode(std::u16string_view text) const {
     left = left >= sizeof(wchar_t) ? left - sizeof(wchar_t) : 0;
   }
   return result;
+}
+
+std::bitset<256> IconvCodec::LeadBytes() const {
+  // Alone, a lead byte is an incomplete sequence to iconv; any other byte converts or
+  // is invalid.
+  static const std::bitset<256> lead = [] {
+    Iconv cv("WCHAR_T", "CP932");
+    std::bitset<256> bytes;
+    for (std::size_t b = 0; b < bytes.size(); ++b) {
+      const char one = static_cast<char>(b);
+      const char* in = &one;
+      std::size_t in_left = 1;
+      wchar_t w;
+      char* out = reinterpret_cast<char*>(&w);
+      std::size_t out_left = sizeof w;
+      bytes[b] = !cv.Convert(&in, &in_left, &out, &out_left) && errno == EINVAL;
+    }
+    return bytes;
+  }();
+  return lead;
 }
 
 std::string ToUtf8(std::u16string_view text) {

@@ -9,6 +9,7 @@ class IconvCodec final : public TextCodec {
  public:
   std::u16string Decode(std::string_view cp932) const override;
   std::string Encode(std::u16string_view text) const override;
+  std::bitset<256> LeadBytes() const override;
 };
 
 // UTF-16 <-> UTF-8 for terminals and paths on POSIX systems.

@@ -75,10 +75,15 @@ FileRead PosixFiles::Read(std::u16string_view path) const {
 
 bool PosixFiles::ReplaceAtomically(std::u16string_view path, std::string_view bytes) const {
   const std::string target = ToUtf8(path);
+  // As on Windows: a read-only target is not replaced, a replaced one keeps its mode.
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && !(st.st_mode & 0222)) return false;
   const std::string temp = target + ".tmp-" + std::to_string(::getpid());
   Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (fd.get() < 0) return false;
-  bool ok = WriteFully(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+  bool ok = (!exists || ::fchmod(fd.get(), st.st_mode & 07777) == 0) &&
+            WriteFully(fd.get(), bytes) && ::fsync(fd.get()) == 0;
   ok = (::close(fd.release()) == 0) && ok;
   if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/data/number.h"
-#include "tools/common/iconv_codec.h"
+#include "data/greedy_codec.h"
 
 namespace vantrel {
 namespace {
@@ -77,6 +77,10 @@ TEST(SettingsReader, EachLineBelongsToTheFirstKeyItNamesAndTheLastLineWins) {
   // comment a path ends at its first blank.
   EXPECT_EQ(Read(u"* ComS is the port\r\nFkModel\r\nFkNameT=C:\\Program Files\\a.fkl", before),
             (Settings{u"C:\\Program", 0, 11, 0, 0, 0, u"FkModel"}));
+  // A damaged lead byte does not take the line break after it with it on Windows.
+  Settings damaged;
+  ReadSettings("FkModel=X\x81\nComS=3 \n", testing::GreedyCodec(), damaged);
+  EXPECT_EQ(damaged, (Settings{u"", 0, 0, 0, 0, 3, u"X\uFFFD"}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 //   clip TEXT                 put TEXT on the clipboard
 //   menus MS                  wait up to MS ms for an open pop-up menu; print "menu LEFT
 //                             TOP RIGHT BOTTOM" for each one open, or "none"
+//   hold PATH MS              open PATH sharing nothing, print "held", close it after MS ms
 // and for the window of that class and title (* any):
 //   wait / gone CLASS TITLE MS     wait up to MS ms for it to exist / be gone
 //   front CLASS TITLE              bring it to the front
@@ -121,6 +122,14 @@ bool Run(const std::wstring& verb, wchar_t** arg) {
   }
   if (verb == L"clip") return SetClipboard(arg[0]);
   if (verb == L"menus") return PrintMenus(Number(arg[0])), true;
+  if (verb == L"hold") {
+    HANDLE file = CreateFileW(arg[0], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::puts("held");
+    std::fflush(stdout);
+    Sleep(Number(arg[1]));
+    return CloseHandle(file), true;
+  }
   const wchar_t* title = std::wstring(arg[1]) == L"*" ? nullptr : arg[1];
   if (verb == L"wait" || verb == L"gone") {
     for (const DWORD start = GetTickCount(); !FindWindowW(arg[0], title) == (verb == L"wait");
@@ -220,7 +229,8 @@ int wmain(int argc, wchar_t** argv) {
   static const std::map<std::wstring, int> kArguments = {
       {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
       {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
-      {L"texts", 2}, {L"move", 4},  {L"ping", 3},     {L"edit", 2}};
+      {L"texts", 2}, {L"move", 4},  {L"ping", 3},     {L"edit", 2},
+      {L"hold", 2}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
