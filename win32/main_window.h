@@ -106,7 +106,8 @@ class MainWindow final : public Window,
   HWINEVENTHOOK foreground_hook_ = nullptr;
 
   // The shell's timers first, then the link's.
-  static constexpr std::size_t kShellTimers = static_cast<std::size_t>(shell::ShellTimer::kReconnect) + 1;
+  static constexpr std::size_t kShellTimers =
+      static_cast<std::size_t>(shell::ShellTimer::kReconnect) + 1;
   static constexpr std::size_t kLinkTimers = static_cast<std::size_t>(device::LinkTimer::kText) + 1;
   OneShotTimers<kShellTimers + kLinkTimers> timers_;
 

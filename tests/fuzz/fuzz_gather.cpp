@@ -1,9 +1,9 @@
 // Arbitrary bytes in arbitrary receive events, with timer expiries, mouse buttons,
 // pastes taken, macros cancelled, ReleaseHeldKeys, port closings and lamp commands in
-// between, against a fuzzed assignment table. Checks: only codes of the key-name table (and Esc, P) are sent;
-// nothing is let go that is not down; what split mode holds is exactly what is down,
-// and ReleaseHeldKeys lets all of it go; every frame has the length of a known frame;
-// and the keys decoded do not depend on how the bytes were cut into reads.
+// between, against a fuzzed assignment table. Checks: only codes of the key-name table (and Esc, P)
+// are sent; nothing is let go that is not down; what split mode holds is exactly what is down, and
+// ReleaseHeldKeys lets all of it go; every frame has the length of a known frame; and the keys
+// decoded do not depend on how the bytes were cut into reads.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -67,7 +67,8 @@ struct Host : PortOut,
   Result OfferText(std::u16string_view) override { return clip; }
   void Arm(LinkTimer id, int ms) override {
     Check(ms == 50 || (id == LinkTimer::kRefresh && ms == 500) ||
-          (id == LinkTimer::kText && (ms == Playback::kPasteWait || ms == Playback::kClipboardRetry)));
+          (id == LinkTimer::kText &&
+           (ms == Playback::kPasteWait || ms == Playback::kClipboardRetry)));
     armed[static_cast<int>(id)] = true;
   }
   void Disarm(LinkTimer id) override { armed[static_cast<int>(id)] = false; }

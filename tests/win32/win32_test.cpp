@@ -215,7 +215,8 @@ std::u16string Pasted(UINT format = CF_UNICODETEXT) {
   std::u16string text;
   if (p && format == CF_UNICODETEXT) text = static_cast<const char16_t*>(p);
   if (p && format == CF_TEXT) text = Cp932Codec().Decode(static_cast<const char*>(p));
-  if (p && format != CF_UNICODETEXT && format != CF_TEXT) text = std::u16string(1, *static_cast<const char16_t*>(p));
+  if (p && format != CF_UNICODETEXT && format != CF_TEXT)
+    text = std::u16string(1, *static_cast<const char16_t*>(p));
   if (p) GlobalUnlock(h);
   CloseClipboard();
   return text;
@@ -231,8 +232,8 @@ TEST(Clipboard, PromisesTheTextAndHandsItOverOnceAProgramAsks) {
   cls.lpfnWndProc = ClipboardOwner;
   cls.lpszClassName = L"VantrelTestClipboardOwner";
   RegisterClassW(&cls);
-  HWND owner = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr,
-                               nullptr, nullptr);
+  HWND owner =
+      CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
   const ClipboardApi api{[](HWND owner) {
                            g_calls += owner ? "open(owner) " : "open(none) ";
                            return OpenClipboard(owner);
@@ -240,8 +241,8 @@ TEST(Clipboard, PromisesTheTextAndHandsItOverOnceAProgramAsks) {
                          [] { return g_calls += "empty ", EmptyClipboard(); },
                          [](UINT format, HANDLE block) -> HANDLE {
                            g_calls += format != CF_UNICODETEXT ? "set(" + FormatName(format) + ") "
-                                      : block              ? "set(text) "
-                                                           : "promise(text) ";
+                                      : block                  ? "set(text) "
+                                                               : "promise(text) ";
                            if (g_refuse) return SetLastError(ERROR_ACCESS_DENIED), nullptr;
                            return SetClipboardData(format, block);
                          },
@@ -263,7 +264,8 @@ TEST(Clipboard, PromisesTheTextAndHandsItOverOnceAProgramAsks) {
   EXPECT_EQ(Pasted(), text);
   EXPECT_EQ(g_rendered, 1);
   EXPECT_EQ(g_calls, "set(text) ");
-  EXPECT_EQ(Pasted(RegisterClipboardFormatW(L"CanIncludeInClipboardHistory")), std::u16string(1, 0));
+  EXPECT_EQ(Pasted(RegisterClipboardFormatW(L"CanIncludeInClipboardHistory")),
+            std::u16string(1, 0));
   if (GetACP() == 932) {  // the system's own conversion, in its code page
     EXPECT_EQ(Pasted(CF_TEXT), text);
   }

@@ -285,7 +285,8 @@ TEST(DeviceLinkPlayback, RefusedInput) {
   r.Set(1, 2, u"分割,#Ctrl,#Shift+A,#C");
   r.Set(1, 3, u"結合,*図面,#D");
   r.Set(1, 4, u"分割,#Alt");
-  const std::string hold2 = Sent(HoldLamp(Model::kX8000, 2)), hold4 = Sent(HoldLamp(Model::kX8000, 4));
+  const std::string hold2 = Sent(HoldLamp(Model::kX8000, 2)),
+                    hold4 = Sent(HoldLamp(Model::kX8000, 4));
   const struct {
     bool alt_held, blocked;  // alt_held: by key 4, before
     char16_t window;

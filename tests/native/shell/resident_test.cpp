@@ -64,11 +64,12 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   rig.files.unreadable.insert(u"C:\\work\\Vantrel.sys");
   rig.platform.last_run_notice = u"前回の通知";
   rig.r().Start();
-  EXPECT_NE(rig.t.Take().find("tray add idle Quillbox\nballoon Vantrel 前回の通知\n"
-                              "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
-                              "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
-                              OpenLines(1, 2048)),
-            std::string::npos);
+  EXPECT_NE(
+      rig.t.Take().find("tray add idle Quillbox\nballoon Vantrel 前回の通知\n"
+                        "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
+                        "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
+                        OpenLines(1, 2048)),
+      std::string::npos);
   rig.r().Shutdown();
   EXPECT_EQ(rig.t.Take(), kLampsOff + "close\ntray delete idle Quillbox\nquit\n");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=3 *\r\n"));
@@ -78,8 +79,9 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   held.PutSettings(u"FkNameT=C:\\fk\\a.fkl *\r\nFileOn=1 *\r\n");
   held.files.unreadable.insert(u"C:\\fk\\a.fkl");
   held.r().Start();
-  EXPECT_NE(held.t.Take().find("File0=\ntray add idle Quillbox\n"
-                               "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"),
+  EXPECT_NE(held.t.Take().find(
+                "File0=\ntray add idle Quillbox\n"
+                "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"),
             std::string::npos);
   EXPECT_FALSE(held.r().LayoutLoaded());
 }
@@ -247,7 +249,8 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   // One that cannot be read is told, and changes nothing more.
   rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.t.Take(), "balloon Vantrel レイアウトファイル C:\\work\\held.fkl を読み込めませんでした。\n");
+  EXPECT_EQ(rig.t.Take(),
+            "balloon Vantrel レイアウトファイル C:\\work\\held.fkl を読み込めませんでした。\n");
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
   EXPECT_FALSE(rig.r().LayoutLoaded());
 }

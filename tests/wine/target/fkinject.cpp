@@ -229,8 +229,7 @@ int wmain(int argc, wchar_t** argv) {
   static const std::map<std::wstring, int> kArguments = {
       {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
       {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
-      {L"texts", 2}, {L"move", 4},  {L"ping", 3},     {L"edit", 2},
-      {L"hold", 2}};
+      {L"texts", 2}, {L"move", 4},  {L"ping", 3},  {L"edit", 2},      {L"hold", 2}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
