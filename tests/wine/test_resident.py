@@ -255,6 +255,8 @@ class Settings(rig.Suite):
 
     def end_session(self, app):
         """Sign-out: Vantrel ends by itself, nothing it shows holds it up."""
+        self.assertEqual(self.rig.inject("wait", "VantrelMainWindow", "*", "20000")[0], 0)
+        time.sleep(1)  # its start-up done: the window exists before its message loop runs
         self.rig.wine("wineboot", "--end-session", "--force").wait(60)
         self.assertEqual(app.wait(20), 0)
 
