@@ -35,6 +35,7 @@ constexpr UINT kStatusId = 3000;
 // Messages of the editor's port, posted from its line thread.
 constexpr UINT kPortData = WM_APP + 1;
 constexpr UINT kPortLost = WM_APP + 2;
+constexpr UINT kPortOpened = WM_APP + 3;
 // The port list drops down this far below its box.
 constexpr int kDropDownTwips = 3000;
 
@@ -62,7 +63,7 @@ EditorWindow::EditorWindow(HINSTANCE instance, HWND owner, const editor::EditorS
 EditorWindow::~EditorWindow() {
   // However the loop ended; the base's destructor would no longer reach OnMessage.
   Close();
-  port_.SetNotify(nullptr, 0, 0);
+  port_.SetNotify(nullptr, {});
 }
 
 void EditorWindow::Run() {
@@ -83,7 +84,7 @@ bool EditorWindow::Create() {
   BuildMenu();
   CreateControls();
   Layout(WindowDpi(hwnd()));
-  port_.SetNotify(hwnd(), kPortData, kPortLost);
+  port_.SetNotify(hwnd(), {kPortData, kPortLost, kPortOpened});
   editor_.Load();
   return true;
 }
@@ -243,11 +244,16 @@ LRESULT EditorWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case kPortData:
       // FK keys do nothing while the editor is open.
-      static_cast<void>(port_.Input());
+      static_cast<void>(port_.TakeReceived());
       return 0;
     case kPortLost:
-      // A notice from a line thread since replaced by a new opening is stale.
-      if (port_.Lost()) editor_.OnPortLost();
+      // A notice of an opening since closed is stale.
+      if (port_.Current(wparam) && port_.Lost()) editor_.OnPortLost();
+      return 0;
+    case kPortOpened:
+      if (const std::optional<bool> opened = port_.OpenResult(wparam, lparam)) {
+        editor_.OnPortOpened(*opened);
+      }
       return 0;
     default:
       return Default(message, wparam, lparam);

@@ -17,6 +17,7 @@ constexpr int kRecentEntries = 5;
 // Messages of the serial layer, posted from its reader thread.
 constexpr UINT kSerialData = WM_APP + 1;
 constexpr UINT kPortLost = WM_APP + 2;
+constexpr UINT kPortOpened = WM_APP + 5;
 // Posted once a program has taken the text of a paste, after it has let go of the
 // clipboard (playback must not run inside its GetClipboardData).
 constexpr UINT kPasteTaken = WM_APP + 3;
@@ -111,7 +112,8 @@ bool MainWindow::Create() {
   foreground_hook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                      OnForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
   tray_ = std::make_unique<Tray>(instance_, hwnd());
-  serial_ = std::make_unique<SerialPort>(hwnd(), kSerialData, kPortLost);
+  serial_ = std::make_unique<SerialPort>(
+      hwnd(), SerialPort::Messages{kSerialData, kPortLost, kPortOpened});
   resident_ = std::make_unique<shell::Resident>(*this, shell::ShellPorts{*serial_, editor_serial_},
                                                 input_, mouse_, clipboard_, foreground_, *this,
                                                 *this, files_, codec_);
@@ -171,9 +173,15 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       return 0;
     case kSerialData:
+      if (!serial_->Current(wparam)) return 0;
       // A key is played into the window in front: the user's window, most likely.
       NoteForeground(GetForegroundWindow());
       resident_->OnComm();
+      return 0;
+    case kPortOpened:
+      if (const std::optional<bool> opened = serial_->OpenResult(wparam, lparam)) {
+        resident_->OnPortOpened(*opened);
+      }
       return 0;
     case kPasteTaken:
       resident_->OnPasteTaken();
@@ -182,8 +190,8 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       resident_->MenuOpen(false);
       return 0;
     case kPortLost:
-      // A notice from a reader that has since been replaced by a new opening is stale.
-      if (serial_->Lost()) resident_->OnPortLost();
+      // A notice of an opening since closed is stale.
+      if (serial_->Current(wparam) && serial_->Lost()) resident_->OnPortLost();
       return 0;
     default:
       return Default(message, wparam, lparam);
@@ -378,7 +386,7 @@ void MainWindow::RunEditor(const editor::EditorSession& session) {
     // An editor that could not be shown leaves the shell as a closed one does.
   }
   editor_window_ = nullptr;
-  device::ClosePort(editor_serial_);
+  editor_serial_.Close();
   // Keys are for the user's window again, not for the one the editor leaves in front.
   GiveForegroundBack();
 }

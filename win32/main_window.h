@@ -108,7 +108,7 @@ class MainWindow final : public Window,
   // The shell's timers first, then the link's.
   static constexpr std::size_t kShellTimers =
       static_cast<std::size_t>(shell::ShellTimer::kReconnect) + 1;
-  static constexpr std::size_t kLinkTimers = static_cast<std::size_t>(device::LinkTimer::kText) + 1;
+  static constexpr std::size_t kLinkTimers = device::kLinkTimerCount;
   OneShotTimers<kShellTimers + kLinkTimers> timers_;
 
   std::unique_ptr<Tray> tray_;

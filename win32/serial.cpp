@@ -1,22 +1,63 @@
 #include "win32/serial.h"
 
 #include <algorithm>
-#include <charconv>
+#include <atomic>
 #include <cwchar>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <utility>
+
+#include "core/device/write_queue.h"
+#include "win32/handles.h"
 
 namespace vantrel::win32 {
+
+// What the owner and an opening's line thread share; the thread holds it too, so a
+// thread left behind in a slow opening outlives its port safely.
+struct SerialPort::Line {
+  Line(const device::PortSettings& s, HWND h, Messages m, WPARAM n)
+      : settings(s), hwnd(h), messages(m), opening(n) {}
+
+  // Appends received bytes and posts a notice when none is outstanding.
+  void Deliver(const std::uint8_t* bytes, std::size_t size);
+  void ReportLost() {
+    lost = true;
+    Post(messages.lost);
+  }
+  void Post(UINT message, LPARAM lparam = 0) const {
+    if (hwnd && message) PostMessageW(hwnd, message, opening, lparam);
+  }
+
+  const device::PortSettings settings;
+  const HWND hwnd;
+  const Messages messages;
+  const WPARAM opening;
+  UniqueHandle wake = MakeEvent(false);  // auto-reset: queue changed, or a drain was asked for
+  UniqueHandle stop = MakeEvent(true);   // manual-reset: stop now, dropping what is queued
+  UniqueHandle done = MakeEvent(true);   // manual-reset: the thread has finished
+
+  std::mutex lock;
+  device::WriteQueue queue;            // guarded by lock
+  std::vector<std::uint8_t> received;  // guarded by lock
+  bool draining = false;               // guarded by lock: finish the queue, then end
+  bool dropped_said = false;           // guarded by lock
+  DCB dcb{};                           // guarded by lock: as applied at the opening
+  COMMTIMEOUTS timeouts{};             // guarded by lock
+  DWORD error = 0;                     // guarded by lock: of a failed opening
+  std::atomic<bool> notice_pending{false};
+  std::atomic<bool> lost{false};
+};
+
 namespace {
 
 constexpr DWORD kOutBufferSize = 512;
 constexpr DWORD kMaxRead = 4096;
-// About half a second of frames at 9600 baud: past this the line is not keeping
-// up, and an unsent lamp-state frame gives way to a later one.
-constexpr std::size_t kBackedUp = 512;
-// Past this nothing more is queued until the line drains.
-constexpr std::size_t kQueueCap = 64 * 1024;
+// Closing an opening still under way waits this long for its thread, no longer.
+constexpr DWORD kOpeningWait = 50;
+
+using Line = SerialPort::Line;
 
 enum class Io { kOk, kStopped, kFailed };
 
@@ -39,122 +80,10 @@ Io ReadOverlapped(HANDLE port, HANDLE event, HANDLE stop, void* buf, DWORD size,
   return GetOverlappedResult(port, &ov, got, FALSE) ? Io::kOk : Io::kFailed;
 }
 
-bool ParseNumber(std::string_view text, unsigned long* value) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-}  // namespace
-
-std::vector<int> PresentComPorts() {
-  // Every DOS device name, NUL-separated; the list grows with the devices present.
-  std::vector<wchar_t> names(16 * 1024);
-  while (QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size())) == 0) {
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) return {};
-    names.resize(names.size() * 2);
-  }
-  std::vector<int> ports;
-  for (const wchar_t* name = names.data(); *name; name += std::wcslen(name) + 1) {
-    const std::wstring_view n(name);
-    if (n.size() < 4 || n.size() > 6 || _wcsnicmp(name, L"COM", 3) != 0 || n[3] == L'0') continue;
-    int number = 0;
-    bool digits = true;
-    for (wchar_t c : n.substr(3)) {
-      digits = digits && c >= L'0' && c <= L'9';
-      number = number * 10 + (c - L'0');
-    }
-    if (digits && number <= kMaxComPort) ports.push_back(number);
-  }
-  return ports;
-}
-
-SerialPort::~SerialPort() {
-  Close(true);
-}
-
-void SerialPort::SetNotify(HWND hwnd, UINT data_msg, UINT lost_msg) {
-  notify_ = Notify{hwnd, data_msg, lost_msg};
-}
-
-void SerialPort::SetCommPort(int number) {
-  config_.comm_port = number;
-}
-
-void SerialPort::SetSettings(std::string_view text) {
-  std::string_view field[4];
-  std::size_t n = 0;
-  while (n < 4) {
-    const std::size_t comma = text.find(',');
-    field[n++] = text.substr(0, comma);
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
-  }
-  settings_valid_ = false;
-  unsigned long baud = 0, bits = 0;
-  if (n != 4 || field[3].find(',') != std::string_view::npos) return;
-  if (!ParseNumber(field[0], &baud) || baud == 0 || baud > 0xFFFFFFFFul) return;
-  if (!ParseNumber(field[2], &bits) || bits < 4 || bits > 8) return;
-  if (field[1].size() != 1) return;
-  BYTE parity;
-  switch (field[1][0] | 0x20) {
-    case 'n':
-      parity = NOPARITY;
-      break;
-    case 'o':
-      parity = ODDPARITY;
-      break;
-    case 'e':
-      parity = EVENPARITY;
-      break;
-    case 'm':
-      parity = MARKPARITY;
-      break;
-    case 's':
-      parity = SPACEPARITY;
-      break;
-    default:
-      return;
-  }
-  BYTE stop;
-  if (field[3] == "1")
-    stop = ONESTOPBIT;
-  else if (field[3] == "1.5")
-    stop = ONE5STOPBITS;
-  else if (field[3] == "2")
-    stop = TWOSTOPBITS;
-  else
-    return;
-  config_.baud = static_cast<DWORD>(baud);
-  config_.parity = parity;
-  config_.data_bits = static_cast<BYTE>(bits);
-  config_.stop_bits = stop;
-  settings_valid_ = true;
-}
-
-void SerialPort::SetInBufferSize(int bytes) {
-  config_.in_buffer_size = bytes;
-}
-void SerialPort::SetRThreshold(int characters) {
-  r_threshold_ = characters;
-}
-void SerialPort::SetInputLen(int characters) {
-  input_len_ = characters;
-}
-void SerialPort::SetNullDiscard(bool discard) {
-  config_.null_discard = discard;
-}
-
-bool SerialPort::SetPortOpen(bool open) {
-  if (!open) {
-    Close(true);
-    return true;
-  }
-  return PortOpen() || Open();
-}
-
-UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTIMEOUTS* timeouts,
-                                  DWORD* error) {
-  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(config.comm_port);
+// Opens and sets up the line; an invalid handle (and *error) when any call fails.
+UniqueHandle OpenLine(const device::PortSettings& config, DCB* applied, COMMTIMEOUTS* timeouts,
+                      DWORD* error) {
+  const std::wstring name = L"\\\\.\\COM" + std::to_wstring(config.com_port);
   UniqueHandle port(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   // Any refused set-up call means the port is unusable: the handle closes on return.
@@ -169,13 +98,13 @@ UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTI
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(h, &dcb)) return fail();
-  dcb.BaudRate = config.baud;
+  dcb.BaudRate = device::kBaudRate;
   dcb.fBinary = TRUE;
-  dcb.fParity = config.parity != NOPARITY;
-  dcb.Parity = config.parity;
-  dcb.ByteSize = config.data_bits;
-  dcb.StopBits = config.stop_bits;
-  // No handshaking of any kind; DTR and RTS stay low, as the control leaves them.
+  dcb.fParity = config.line.odd_parity;
+  dcb.Parity = config.line.odd_parity ? ODDPARITY : NOPARITY;
+  dcb.ByteSize = 8;
+  dcb.StopBits = ONESTOPBIT;
+  // No handshaking of any kind; DTR and RTS stay low: the device needs neither.
   dcb.fOutxCtsFlow = FALSE;
   dcb.fOutxDsrFlow = FALSE;
   dcb.fDtrControl = DTR_CONTROL_DISABLE;
@@ -187,7 +116,7 @@ UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTI
   // on the 6094 a damaged byte at or below 1F would otherwise play one.
   dcb.fErrorChar = TRUE;
   dcb.ErrorChar = '?';
-  dcb.fNull = config.null_discard ? TRUE : FALSE;
+  dcb.fNull = config.line.keep_zero_bytes ? FALSE : TRUE;
   dcb.fRtsControl = RTS_CONTROL_DISABLE;
   // A line error must not stop reading until someone clears it.
   dcb.fAbortOnError = FALSE;
@@ -206,151 +135,20 @@ UniqueHandle SerialPort::OpenLine(const LineConfig& config, DCB* applied, COMMTI
   return port;
 }
 
-bool SerialPort::Open() {
-  last_open_error_ = ERROR_INVALID_PARAMETER;
-  if (config_.comm_port < 1 || config_.comm_port > kMaxComPort || !settings_valid_ ||
-      config_.in_buffer_size <= 0) {
-    return false;
-  }
-  UniqueHandle port = OpenLine(config_, &applied_dcb_, &applied_timeouts_, &last_open_error_);
-  if (!port) return false;
-  UniqueHandle wake = MakeEvent(false);
-  UniqueHandle stop = MakeEvent(true);
-  UniqueHandle done = MakeEvent(true);
-  if (!wake || !stop || !done) {
-    last_open_error_ = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
-    return false;
-  }
-  notice_pending_ = false;
-  lost_ = false;
-  notify_now_ = notify_;
-  config_now_ = config_;
-  r_threshold_now_ = r_threshold_;
-  wake_ = std::move(wake);
-  stop_ = std::move(stop);
-  done_ = std::move(done);
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    queue_.clear();
-    queued_bytes_ = 0;
-    draining_ = false;
-  }
-  try {
-    line_ = std::thread(&SerialPort::LineLoop, this, std::move(port));
-  } catch (const std::system_error&) {
-    last_open_error_ = ERROR_NOT_ENOUGH_MEMORY;
-    return false;
-  }
-  open_ = true;
-  last_open_error_ = 0;
-  // Bytes kept from before a reopen raise the receive event as new ones would.
-  std::size_t buffered;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    buffered = buffer_.size();
-  }
-  NotifyIfDue(buffered);
-  return true;
-}
-
-void SerialPort::Close(bool drop_received) {
-  if (line_.joinable()) {
-    {
-      std::lock_guard<std::mutex> guard(lock_);
-      draining_ = true;
-    }
-    SetEvent(wake_.Get());
-    if (WaitForSingleObject(done_.Get(), kDrainMs) != WAIT_OBJECT_0) SetEvent(stop_.Get());
-    line_.join();
-  }
-  open_ = false;
-  std::lock_guard<std::mutex> guard(lock_);
-  queue_.clear();
-  queued_bytes_ = 0;
-  if (drop_received) buffer_.clear();
-}
-
-void SerialPort::Reopen() {
-  if (!open_) return;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!queue_.empty()) {
-      queue_.back().reopen = true;
-    } else {
-      queue_.push_back(Pending{{}, false, true});
-    }
-  }
-  SetEvent(wake_.Get());
-}
-
-void SerialPort::Write(std::span<const std::uint8_t> bytes) {
-  Enqueue(bytes, false);
-}
-
-void SerialPort::WriteLampState(std::span<const std::uint8_t> bytes) {
-  Enqueue(bytes, true);
-}
-
-void SerialPort::Enqueue(std::span<const std::uint8_t> bytes, bool lamp_state) {
-  if (!open_ || bytes.empty()) return;
-  bool dropped = false;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (lamp_state && queued_bytes_ > kBackedUp) {
-      // Lamp states not yet started are pointless behind this one. A reopen that
-      // followed one stays, moved to the entry before it, so the order holds.
-      for (std::size_t i = 0; i < queue_.size();) {
-        Pending& p = queue_[i];
-        if (!p.lamp_state) {
-          ++i;
-          continue;
-        }
-        queued_bytes_ -= p.bytes.size();
-        dropped = true;
-        if (p.reopen && i == 0) {
-          p = Pending{{}, false, true};
-          ++i;
-          continue;
-        }
-        if (p.reopen) queue_[i - 1].reopen = true;
-        queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
-      }
-    }
-    if (queued_bytes_ + bytes.size() > kQueueCap) {
-      dropped = true;
-    } else {
-      queue_.push_back(Pending{{bytes.begin(), bytes.end()}, lamp_state, false});
-      queued_bytes_ += bytes.size();
-    }
-    if (dropped && !std::exchange(dropped_said_, true)) {
-      OutputDebugStringW(L"Vantrel: the FK device line is not draining; lamp frames dropped\n");
-    }
-  }
-  SetEvent(wake_.Get());
-}
-
-void SerialPort::ReportLost() {
-  lost_ = true;
-  if (notify_now_.hwnd) PostMessageW(notify_now_.hwnd, notify_now_.lost_msg, 0, 0);
-}
-
-void SerialPort::LineLoop(UniqueHandle port) {
-  struct Done {
-    HANDLE event;
-    ~Done() { SetEvent(event); }
-  } done{done_.Get()};
-  const HANDLE stop = stop_.Get();
-  const HANDLE wake = wake_.Get();
+// Serves an open line until it is closed or gone.
+void LineLoop(Line& line, UniqueHandle port) {
+  const HANDLE stop = line.stop.Get();
+  const HANDLE wake = line.wake.Get();
   UniqueHandle read_event = MakeEvent(true);
   UniqueHandle drain_event = MakeEvent(true);
   UniqueHandle write_event = MakeEvent(true);
-  if (!read_event || !drain_event || !write_event) return ReportLost();
+  if (!read_event || !drain_event || !write_event) return line.ReportLost();
 
   OVERLAPPED read_ov{};
   std::uint8_t first = 0;
   bool reading = false;
   OVERLAPPED write_ov{};
-  Pending writing;
+  device::WriteQueue::Entry writing;
   std::size_t written = 0;
   bool write_busy = false;
 
@@ -370,7 +168,7 @@ void SerialPort::LineLoop(UniqueHandle port) {
       chunk.resize(at + got);
       if (io != Io::kOk) break;
     }
-    Deliver(chunk.data(), chunk.size());
+    line.Deliver(chunk.data(), chunk.size());
     return true;
   };
   // Keeps a 1-byte read pending; false when the line has gone.
@@ -394,7 +192,7 @@ void SerialPort::LineLoop(UniqueHandle port) {
     DWORD got = 0;
     CancelIoEx(port.Get(), &read_ov);
     // The read may have completed while it was being cancelled.
-    if (GetOverlappedResult(port.Get(), &read_ov, &got, TRUE) && got == 1) Deliver(&first, 1);
+    if (GetOverlappedResult(port.Get(), &read_ov, &got, TRUE) && got == 1) line.Deliver(&first, 1);
     reading = false;
   };
   const auto cancel_write = [&] {
@@ -429,38 +227,37 @@ void SerialPort::LineLoop(UniqueHandle port) {
       if (written >= writing.bytes.size() && std::exchange(writing.reopen, false)) {
         {
           // Closing anyway: the reopen would only delay the close.
-          std::lock_guard<std::mutex> guard(lock_);
-          if (draining_) continue;
+          std::lock_guard<std::mutex> guard(line.lock);
+          if (line.draining) continue;
         }
         cancel_read();
         port.Reset();
         DCB dcb;
         COMMTIMEOUTS timeouts;
         DWORD error = 0;
-        port = OpenLine(config_now_, &dcb, &timeouts, &error);
+        port = OpenLine(line.settings, &dcb, &timeouts, &error);
         if (!port || !start_read()) return false;
       }
       {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (queue_.empty()) return true;
-        writing = std::move(queue_.front());
-        queue_.pop_front();
-        queued_bytes_ -= writing.bytes.size();
+        std::lock_guard<std::mutex> guard(line.lock);
+        std::optional<device::WriteQueue::Entry> next_entry = line.queue.Pop();
+        if (!next_entry) return true;
+        writing = std::move(*next_entry);
       }
       written = 0;
       continue_write();
     }
   };
 
-  if (!start_read()) return ReportLost();
+  if (!start_read()) return line.ReportLost();
   for (;;) {
     if (!next()) {
       cancel_write();
-      return ReportLost();
+      return line.ReportLost();
     }
     {
-      std::lock_guard<std::mutex> guard(lock_);
-      if (draining_ && !write_busy && queue_.empty()) break;
+      std::lock_guard<std::mutex> guard(line.lock);
+      if (line.draining && !write_busy && line.queue.Empty()) break;
     }
     HANDLE waits[4] = {stop, wake, read_event.Get(), write_event.Get()};
     const DWORD count = write_busy ? 4 : 3;
@@ -472,7 +269,7 @@ void SerialPort::LineLoop(UniqueHandle port) {
       if (!GetOverlappedResult(port.Get(), &read_ov, &got, FALSE) || got == 0 ||
           !take_queued(first) || !start_read()) {
         cancel_write();
-        return ReportLost();
+        return line.ReportLost();
       }
     } else if (r == WAIT_OBJECT_0 + 3) {
       DWORD done_bytes = 0;
@@ -484,61 +281,188 @@ void SerialPort::LineLoop(UniqueHandle port) {
         written = writing.bytes.size();  // a failed write drops the rest of its frame
       }
     } else if (r != WAIT_OBJECT_0 + 1) {
-      return ReportLost();
+      return line.ReportLost();
     }
   }
   cancel_write();
   cancel_read();
 }
 
-void SerialPort::Deliver(const std::uint8_t* bytes, std::size_t size) {
-  std::size_t buffered;
+// The line thread: opens and sets up the port, tells the owner, serves the line.
+void Run(const std::shared_ptr<Line>& line) {
+  struct Done {
+    HANDLE event;
+    ~Done() { SetEvent(event); }
+  } done{line->done.Get()};
+  DCB dcb{};
+  COMMTIMEOUTS timeouts{};
+  DWORD error = 0;
+  UniqueHandle port = OpenLine(line->settings, &dcb, &timeouts, &error);
   {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(line->lock);
+    line->dcb = dcb;
+    line->timeouts = timeouts;
+    line->error = port ? 0 : error;
+  }
+  // Closed while opening: nobody waits for the result; the port closes here.
+  if (WaitForSingleObject(line->stop.Get(), 0) == WAIT_OBJECT_0) return;
+  line->Post(line->messages.opened, port ? 1 : 0);
+  if (port) LineLoop(*line, std::move(port));
+}
+
+}  // namespace
+
+void SerialPort::Line::Deliver(const std::uint8_t* bytes, std::size_t size) {
+  {
+    std::lock_guard<std::mutex> guard(lock);
     // fNull is set too, but ptys (and Wine) may ignore it.
-    if (config_now_.null_discard) {
-      std::copy_if(bytes, bytes + size, std::back_inserter(buffer_),
+    if (settings.line.keep_zero_bytes) {
+      received.insert(received.end(), bytes, bytes + size);
+    } else {
+      std::copy_if(bytes, bytes + size, std::back_inserter(received),
                    [](std::uint8_t b) { return b != 0; });
-    } else {
-      buffer_.insert(buffer_.end(), bytes, bytes + size);
     }
-    buffered = buffer_.size();
+    if (received.empty()) return;
   }
-  NotifyIfDue(buffered);
+  if (!notice_pending.exchange(true)) Post(messages.data);
 }
 
-void SerialPort::NotifyIfDue(std::size_t buffered) {
-  if (buffered == 0 || r_threshold_now_ <= 0 || !notify_now_.hwnd) return;
-  if (buffered < static_cast<std::size_t>(r_threshold_now_)) return;
-  if (notice_pending_.exchange(true)) return;
-  if (!PostMessageW(notify_now_.hwnd, notify_now_.data_msg, 0, 0)) notice_pending_ = false;
+std::vector<int> PresentComPorts() {
+  // Every DOS device name, NUL-separated; the list grows with the devices present.
+  std::vector<wchar_t> names(16 * 1024);
+  while (QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size())) == 0) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) return {};
+    names.resize(names.size() * 2);
+  }
+  std::vector<int> ports;
+  for (const wchar_t* name = names.data(); *name; name += std::wcslen(name) + 1) {
+    const std::wstring_view n(name);
+    if (n.size() < 4 || n.size() > 6 || _wcsnicmp(name, L"COM", 3) != 0 || n[3] == L'0') continue;
+    int number = 0;
+    bool digits = true;
+    for (wchar_t c : n.substr(3)) {
+      digits = digits && c >= L'0' && c <= L'9';
+      number = number * 10 + (c - L'0');
+    }
+    if (digits && number <= kMaxComPort) ports.push_back(number);
+  }
+  return ports;
 }
 
-std::vector<std::uint8_t> SerialPort::Input() {
-  // Cleared before taking the bytes: whatever arrives after the take posts anew.
-  notice_pending_ = false;
+SerialPort::~SerialPort() {
+  Close();
+}
+
+void SerialPort::SetNotify(HWND hwnd, Messages messages) {
+  hwnd_ = hwnd;
+  messages_ = messages;
+}
+
+void SerialPort::Open(const device::PortSettings& settings) {
+  Close();
+  auto line = std::make_shared<Line>(settings, hwnd_, messages_, ++openings_);
+  line_ = line;
+  const bool valid = settings.com_port >= 1 && settings.com_port <= kMaxComPort &&
+                     settings.in_buffer_size > 0;
+  if (valid && line->wake && line->stop && line->done) {
+    try {
+      thread_ = std::thread(Run, line);
+      return;
+    } catch (const std::system_error&) {
+    }
+  }
+  // Told as a failed opening, as any other.
+  line->error = ERROR_INVALID_PARAMETER;
+  line->Post(messages_.opened, 0);
+}
+
+void SerialPort::Close() {
+  const bool was_open = std::exchange(open_, false);
+  const std::shared_ptr<Line> line = std::move(line_);
+  if (!thread_.joinable()) return;
+  if (was_open) {
+    {
+      std::lock_guard<std::mutex> guard(line->lock);
+      line->draining = true;
+    }
+    SetEvent(line->wake.Get());
+    if (WaitForSingleObject(line->done.Get(), kDrainMs) == WAIT_OBJECT_0) return thread_.join();
+  }
+  SetEvent(line->stop.Get());
+  // A thread stuck in opening the port is not waited for: it finishes alone.
+  if (WaitForSingleObject(line->done.Get(), was_open ? INFINITE : kOpeningWait) == WAIT_OBJECT_0) {
+    thread_.join();
+  } else {
+    thread_.detach();
+  }
+}
+
+std::optional<bool> SerialPort::OpenResult(WPARAM opening, LPARAM opened) {
+  if (!line_ || opening != line_->opening || open_) return std::nullopt;
+  open_ = opened != 0;
+  // A failed opening's thread has ended, or is about to.
+  if (!open_ && thread_.joinable()) thread_.join();
+  return open_;
+}
+
+bool SerialPort::Current(WPARAM opening) const {
+  return open_ && line_ && opening == line_->opening;
+}
+
+std::vector<std::uint8_t> SerialPort::TakeReceived() {
   std::vector<std::uint8_t> out;
-  std::size_t left;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (input_len_ > 0 && buffer_.size() > static_cast<std::size_t>(input_len_)) {
-      out.assign(buffer_.begin(), buffer_.begin() + input_len_);
-      buffer_.erase(buffer_.begin(), buffer_.begin() + input_len_);
-    } else {
-      out.swap(buffer_);
-    }
-    left = buffer_.size();
-  }
-  // Characters still waiting raise the receive event again.
-  if (PortOpen()) NotifyIfDue(left);
+  if (!line_) return out;
+  // Cleared before taking the bytes: whatever arrives after the take posts anew.
+  line_->notice_pending = false;
+  std::lock_guard<std::mutex> guard(line_->lock);
+  out.swap(line_->received);
   return out;
+}
+
+void SerialPort::Write(std::span<const std::uint8_t> bytes) {
+  Enqueue(bytes, false);
+}
+
+void SerialPort::WriteLampState(std::span<const std::uint8_t> bytes) {
+  Enqueue(bytes, true);
+}
+
+void SerialPort::Enqueue(std::span<const std::uint8_t> bytes, bool lamp_state) {
+  if (!open_) return;
+  {
+    std::lock_guard<std::mutex> guard(line_->lock);
+    if (!line_->queue.Push(bytes, lamp_state) && !std::exchange(line_->dropped_said, true)) {
+      OutputDebugStringW(L"Vantrel: the FK device line is not draining; lamp frames dropped\n");
+    }
+  }
+  SetEvent(line_->wake.Get());
+}
+
+void SerialPort::Reopen() {
+  if (!open_) return;
+  {
+    std::lock_guard<std::mutex> guard(line_->lock);
+    line_->queue.Reopen();
+  }
+  SetEvent(line_->wake.Get());
 }
 
 bool SerialPort::GetLineState(DCB* dcb, COMMTIMEOUTS* timeouts) const {
   if (!open_) return false;
-  *dcb = applied_dcb_;
-  if (timeouts) *timeouts = applied_timeouts_;
+  std::lock_guard<std::mutex> guard(line_->lock);
+  *dcb = line_->dcb;
+  if (timeouts) *timeouts = line_->timeouts;
   return true;
+}
+
+bool SerialPort::Lost() const {
+  return line_ && line_->lost;
+}
+
+DWORD SerialPort::LastOpenError() const {
+  if (!line_) return 0;
+  std::lock_guard<std::mutex> guard(line_->lock);
+  return line_->error;
 }
 
 }  // namespace vantrel::win32

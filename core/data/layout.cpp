@@ -15,10 +15,6 @@ LayoutReadResult Fail(LayoutError reason, int line, int records) {
   return LayoutReadResult{false, reason, line, records};
 }
 
-void AppendDecimal(std::int16_t n, std::u16string& out) {
-  for (char c : std::to_string(n)) out += static_cast<char16_t>(c);
-}
-
 }  // namespace
 
 std::string WriteLayout(const AssignmentTable& table, const TextCodec& codec) {
@@ -34,7 +30,7 @@ std::string WriteLayout(const AssignmentTable& table, const TextCodec& codec) {
       }
       text += e.label;
       text += u"\r\n";
-      AppendDecimal(e.count, text);
+      text += Decimal(e.count);
       text += u"\r\n";
       AppendMacroLine(e, text);
       text += u"\r\n";

@@ -65,11 +65,6 @@ void AppendPadded(std::u16string& out, std::u16string_view value, size_t width) 
   out.append(width > value.size() ? width - value.size() : 1, u' ');
 }
 
-std::u16string Decimal(std::int16_t n) {
-  const std::string s = std::to_string(n);
-  return std::u16string(s.begin(), s.end());
-}
-
 }  // namespace
 
 void ReadSettings(std::string_view bytes, const TextCodec& codec, Settings& s) {

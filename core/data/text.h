@@ -9,6 +9,13 @@
 
 namespace vantrel {
 
+// A number in decimal digits ("-120"), for texts and file lines.
+inline std::u16string Decimal(long long n) {
+  std::u16string out;
+  for (char c : std::to_string(n)) out.push_back(static_cast<char16_t>(c));
+  return out;
+}
+
 // Converts between code page 932 bytes and UTF-16. Implemented by the platform:
 // MultiByteToWideChar/WideCharToMultiByte on Windows, iconv("CP932") natively.
 //

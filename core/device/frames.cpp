@@ -12,7 +12,19 @@ Bytes Join(Bytes head, const Bytes& tail) {
 // Precedes the 29-byte all-lit frame on the 48G9995 (and for a release reset on the
 // X8000 as well).
 const Bytes kLitPrefix = {0x1B, 0x13, 0x1B, 0x12, 0x20};
+
+// The editor's key and lamps-off frames are padded with zero bytes to the length of
+// the longest, the 29-byte frame.
+Bytes Padded(Bytes bytes) {
+  if (bytes.size() < 29) bytes.resize(29, 0x00);
+  return bytes;
+}
 }  // namespace
+
+LineSettings LineSettingsFor(Model model) {
+  const bool is_6094 = model == Model::k6094;
+  return {is_6094, is_6094};
+}
 
 Model ModelOf(std::u16string_view fk_model) {
   if (fk_model == u"6094") return Model::k6094;
@@ -98,6 +110,56 @@ Frame LampsOff(Model model) {
       break;
   }
   return {LampFrame29(0x01, 0), false, true};
+}
+
+Frame WakeUp(Model model, int tick) {
+  if (model != Model::k6094) return {{0x1B, 0x13, 0x1B, 0x13}};
+  if (tick < kWakeUp6094Ticks - 1) return {{static_cast<std::uint8_t>(tick == 0 ? 0x01 : 0x06)}};
+  // The 6094 takes its settings only on a fresh opening.
+  return {{0x08}, true};
+}
+
+Frame KeyLampOnly(Model model, int key) {
+  const LampMask only = LampMask{1} << (key - 1);
+  switch (model) {
+    case Model::k6094:
+      return {Padded(LampFrame6094(only)), false, true};
+    case Model::k48G9995: {
+      const auto a = static_cast<std::uint8_t>(0x20 + key);
+      // Key 1's second code is 2A where the pattern would give 20.
+      const auto b = static_cast<std::uint8_t>(key == 1 ? 0x2A : 0x1F + key);
+      return {Padded({0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, a, 0x1B, 0x14, b, 0x1B, 0x11})};
+    }
+    case Model::kX8000:
+      break;
+  }
+  return {LampFrame29(0x00, only), false, true};
+}
+
+Frame EditorLampsOff(Model model) {
+  switch (model) {
+    case Model::k6094:
+      return {Padded(LampFrame6094(0)), false, true};
+    case Model::k48G9995:
+      return {Padded({0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, 0x20, 0x1B, 0x14, 0x00, 0x1B, 0x11, 0x1B,
+                      0x11, 0x1B, 0x13, 0x1B, 0x11})};
+    case Model::kX8000:
+      break;
+  }
+  return {LampFrame29(0x01, 0), false, true};
+}
+
+Frame LampTest(int code) {
+  return {{0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, 0x20, 0x1B, 0x14, static_cast<std::uint8_t>(code),
+           0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x11}};
+}
+
+Frame TestLampsOff() {
+  return {LampFrame29(0x01, 0), false, true};
+}
+
+Frame TestAllLamps() {
+  return {LampFrame29(0x00, kAllLamps), false, true};
 }
 
 }  // namespace vantrel::device

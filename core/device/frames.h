@@ -16,6 +16,10 @@ namespace vantrel::device {
 enum class Model { k6094, k48G9995, kX8000 };
 Model ModelOf(std::u16string_view fk_model);
 
+// The 6094 wants odd parity, and its key 1 is a zero byte, so its zero bytes are
+// kept; the others have no parity, and a zero byte from them is noise.
+LineSettings LineSettingsFor(Model model);
+
 // 32 lamps, bit (n - 1) for key n; a set bit lights the lamp.
 using LampMask = std::uint32_t;
 inline constexpr LampMask kAllLamps = 0xFFFFFFFFu;
@@ -54,5 +58,20 @@ Frame ReleaseReset(Model model);
 Frame HoldLamp(Model model, int key);
 // All lamps off.
 Frame LampsOff(Model model);
+
+// The editor's frames. Its wake-up after loading: one frame, or on the 6094 three
+// ticks 50 ms apart (01, 06, then 08 with a reopen); `tick` counts from 0.
+inline constexpr int kWakeUp6094Ticks = 3;
+Frame WakeUp(Model model, int tick);
+// Only key n's lamp lit, so the user sees which physical key is being edited.
+Frame KeyLampOnly(Model model, int key);
+// Not the main window's lamps-off: on the 48G9995 the editor sends the hold-lamp
+// command naming no key (code 00).
+Frame EditorLampsOff(Model model);
+// The lamp test's frame, the same on every model; the code is written as one byte.
+Frame LampTest(int code);
+// The editor's "all off" and "all lit" buttons: the 29-byte frame, on every model.
+Frame TestLampsOff();
+Frame TestAllLamps();
 
 }  // namespace vantrel::device

@@ -1,5 +1,7 @@
 #include "core/device/link.h"
 
+#include <utility>
+
 #include "core/device/frames.h"
 
 namespace vantrel::device {
@@ -17,7 +19,27 @@ DeviceLink::DeviceLink(const AssignmentTable& table, const std::u16string& fk_mo
 void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
   const std::vector<int> keys = receiver_.Receive(bytes);
   ReportDetection();
-  for (int key : keys) playback_.Play(key);
+  if (!bytes.empty()) bytes_in_window_ = true;
+  for (int key : keys) {
+    if (flooded_) return;
+    if (burst_keys_++ == 0) timers_.Arm(LinkTimer::kBurst, kBurstWindow);
+    if (burst_keys_ > kMaxBurstKeys) {
+      flooded_ = true;
+      if (!std::exchange(flooding_told_, true)) events_.DeviceFlooding();
+      return;
+    }
+    playback_.Play(key);
+  }
+}
+
+void DeviceLink::BurstTick() {
+  const bool bytes_came = std::exchange(bytes_in_window_, false);
+  if (flooded_ && bytes_came) {
+    timers_.Arm(LinkTimer::kBurst, kBurstWindow);  // not quiet yet
+    return;
+  }
+  flooded_ = false;
+  burst_keys_ = 0;
 }
 
 void DeviceLink::OnTimer(LinkTimer id) {
@@ -31,6 +53,9 @@ void DeviceLink::OnTimer(LinkTimer id) {
       break;
     case LinkTimer::kText:
       playback_.OnTextTimer();
+      break;
+    case LinkTimer::kBurst:
+      BurstTick();
       break;
   }
 }

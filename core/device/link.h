@@ -23,6 +23,9 @@ class LinkEvents : public InputNotices {
   // The first data named the device's model while none was configured. The owner
   // stores it where the link reads the model, before any later byte is decoded.
   virtual void ModelDetected(std::u16string_view model) = 0;
+  // The line brings more keys than a hand can press (noise, or a port that echoes
+  // our own frames back): keys no longer play until it has been quiet. Told once.
+  virtual void DeviceFlooding() = 0;
 };
 
 class DeviceLink {
@@ -32,9 +35,14 @@ class DeviceLink {
              InputSink& input, MouseButtons& mouse, Clipboard& clipboard,
              ForegroundCheck& foreground, Timers<LinkTimer>& timers, LinkEvents& events);
 
+  // A person does not press more keys than this in kBurstWindow ms. Past it the rest
+  // plays nothing, and keys play again only after a whole window without a byte.
+  static constexpr int kMaxBurstKeys = 20;
+  static constexpr int kBurstWindow = 100;
+
   // Bytes the port delivered in one receive event (everything buffered, in order).
-  // Plays every complete key code in order; waits (by arming kGather) for a code
-  // byte that has not arrived yet.
+  // Plays every complete key code in order, within the burst bound; waits (by
+  // arming kGather) for a code byte that has not arrived yet.
   void OnReceive(std::span<const std::uint8_t> bytes);
   void OnTimer(LinkTimer id);
   // True while received data is waiting for more bytes (the hand-over check must
@@ -64,6 +72,8 @@ class DeviceLink {
   // being gathered is consumed (and detected from) as it stands, as its last read
   // would have done.
   void ResetReceive();
+  // The device is started anew: its first data plays no key.
+  void ExpectFirstData() { receiver_.ExpectFirstData(); }
 
   std::int16_t CurrentKey() const { return playback_.CurrentKey(); }
   std::int16_t MouseState() const { return playback_.MouseState(); }
@@ -80,6 +90,7 @@ class DeviceLink {
 
   void RefreshTick();
   void ReportDetection();
+  void BurstTick();
 
   const std::u16string& fk_model_;
   PortOut& port_;
@@ -88,6 +99,10 @@ class DeviceLink {
   Receiver receiver_;
   Playback playback_;
   int lamp_tick_ = 0;  // the 6094 refresh: 0 before its first tick, 1 before its second
+  int burst_keys_ = 0;     // keys since the burst window opened
+  bool flooded_ = false;   // past the bound: nothing plays until a quiet window
+  bool bytes_in_window_ = false;
+  bool flooding_told_ = false;
 };
 
 }  // namespace vantrel::device

@@ -3,6 +3,7 @@
 // events to a sink, and asks for timers that the host drives.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,29 +26,40 @@ class PortOut {
   virtual void Reopen() = 0;
 };
 
-// The serial control through which the main window reaches the device: the
-// operations the program relies on, named as the program names them. Setters
-// take effect at the next opening. Nothing throws: a port that is missing, in use
-// or refuses any set-up call makes SetPortOpen(true) return false.
-class SerialControl : public PortOut {
- public:
-  virtual void SetCommPort(int number) = 0;             // n: COMn
-  virtual void SetSettings(std::string_view text) = 0;  // "9600,o,8,1" or "9600,n,8,1"
-  virtual void SetInBufferSize(int bytes) = 0;
-  virtual void SetRThreshold(int characters) = 0;  // 1: a receive event per arrival
-  virtual void SetInputLen(int characters) = 0;    // 0: Input() takes everything
-  virtual void SetNullDiscard(bool discard) = 0;   // drop received zero bytes
-  [[nodiscard]] virtual bool SetPortOpen(bool open) = 0;
-  virtual bool PortOpen() const = 0;
-  // Everything received so far, in order; the buffer is emptied.
-  virtual std::vector<std::uint8_t> Input() = 0;
-  // Write() is the control's Output; Reopen() closes and opens with the same settings.
+// How the line to the device runs: 9600 baud, 8 data bits, 1 stop bit, and per
+// model the parity and whether zero bytes are kept (LineSettingsFor in frames.h).
+inline constexpr int kBaudRate = 9600;
+struct LineSettings {
+  bool odd_parity = false;
+  bool keep_zero_bytes = false;
+  friend bool operator==(const LineSettings&, const LineSettings&) = default;
 };
 
-// Closing cannot fail; only an opening's result matters.
-inline void ClosePort(SerialControl& port) {
-  if (port.PortOpen()) static_cast<void>(port.SetPortOpen(false));
-}
+// What a port is opened with: the COM port, the line, and how many received bytes
+// the driver keeps for us.
+struct PortSettings {
+  int com_port = 1;
+  LineSettings line;
+  int in_buffer_size = 1024;
+  friend bool operator==(const PortSettings&, const PortSettings&) = default;
+};
+
+// The serial port to the FK device. Opening runs off the owner's thread (a Bluetooth
+// port or a wedged USB adapter can take seconds to open or set up); its result, the
+// bytes received and the port's loss reach the owner as events on its own thread.
+// Nothing throws.
+class DevicePort : public PortOut {
+ public:
+  // Closes any earlier opening, then starts this one; the owner is told the result.
+  virtual void Open(const PortSettings& settings) = 0;
+  // Closes at once (bytes queued may drain briefly); a result of an opening still
+  // under way is not told.
+  virtual void Close() = 0;
+  // Opened, and not closed since (a lost port stays open until its owner closes it).
+  virtual bool IsOpen() const = 0;
+  // Everything received so far, in order; the buffer is emptied.
+  virtual std::vector<std::uint8_t> TakeReceived() = 0;
+};
 
 // Synthetic input into the window in front. Events are sent in call order. Each
 // call gives one event and returns how many the system inserted: 0 when it refused
@@ -110,8 +122,9 @@ class Timers {
 };
 
 // The device link's timers: the lamp refresh; the wait between reads of the first
-// data or for the code byte after a lone ESC; and a text step's wait for its paste
-// (or for a clipboard another program holds).
-enum class LinkTimer { kRefresh, kGather, kText };
+// data or for the code byte after a lone ESC; a text step's wait for its paste (or
+// for a clipboard another program holds); and the window that bounds a burst of keys.
+enum class LinkTimer { kRefresh, kGather, kText, kBurst };
+inline constexpr std::size_t kLinkTimerCount = 4;
 
 }  // namespace vantrel::device

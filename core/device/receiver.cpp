@@ -63,6 +63,13 @@ void Receiver::Reset() {
   }
 }
 
+void Receiver::ExpectFirstData() {
+  Reset();
+  first_data_seen_ = false;
+  reads_ = 0;
+  first_length_ = 0;
+}
+
 void Receiver::AppendFirst(std::span<const std::uint8_t> bytes) {
   for (std::uint8_t b : bytes) {
     if (first_length_ < first_head_.size()) first_head_[first_length_] = b;

@@ -36,6 +36,9 @@ class Receiver {
   void OnGatherTimer();
   // Drops a waiting ESC; first data still being gathered is consumed as it stands.
   void Reset();
+  // The next data is first data again (a device started anew sends its
+  // identification): gathered and consumed without a key.
+  void ExpectFirstData();
 
   bool Waiting() const { return gathering_first_ || esc_pending_; }
   bool FirstDataSeen() const { return first_data_seen_; }

@@ -45,12 +45,6 @@ std::optional<Refusal> UnstorableText(std::u16string_view text) {
   return std::nullopt;
 }
 
-std::u16string Decimal(int n) {
-  std::u16string out;
-  for (char c : std::to_string(n)) out.push_back(static_cast<char16_t>(c));
-  return out;
-}
-
 bool IsModifier(int code) {
   return code == 16 || code == 17 || code == 18;
 }

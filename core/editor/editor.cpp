@@ -8,61 +8,7 @@ namespace vantrel::editor {
 namespace {
 
 using device::Frame;
-using device::LampMask;
 using device::Model;
-using Bytes = std::vector<std::uint8_t>;
-
-std::u16string Decimal(int n) {
-  std::u16string out;
-  for (char c : std::to_string(n)) out.push_back(static_cast<char16_t>(c));
-  return out;
-}
-
-// The editor's key and lamps-off frames are padded with zero bytes to the length
-// of the longest, the 29-byte frame.
-Bytes Padded(Bytes bytes) {
-  if (bytes.size() < 29) bytes.resize(29, 0x00);
-  return bytes;
-}
-
-// Only key n's lamp lit, so the user sees which physical key is being edited.
-Frame KeyLampOnly(Model model, int key) {
-  const LampMask only = LampMask{1} << (key - 1);
-  switch (model) {
-    case Model::k6094:
-      return {Padded(device::LampFrame6094(only)), false, true};
-    case Model::k48G9995: {
-      const auto a = static_cast<std::uint8_t>(0x20 + key);
-      // Key 1's second code is 2A where the pattern would give 20.
-      const auto b = static_cast<std::uint8_t>(key == 1 ? 0x2A : 0x1F + key);
-      return {Padded({0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, a, 0x1B, 0x14, b, 0x1B, 0x11})};
-    }
-    case Model::kX8000:
-      break;
-  }
-  return {device::LampFrame29(0x00, only), false, true};
-}
-
-// Not the main window's lamps-off: on the 48G9995 the editor sends the hold-lamp
-// command naming no key (code 00).
-Frame EditorLampsOff(Model model) {
-  switch (model) {
-    case Model::k6094:
-      return {Padded(device::LampFrame6094(0)), false, true};
-    case Model::k48G9995:
-      return {Padded({0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, 0x20, 0x1B, 0x14, 0x00, 0x1B, 0x11, 0x1B,
-                      0x11, 0x1B, 0x13, 0x1B, 0x11})};
-    case Model::kX8000:
-      break;
-  }
-  return {device::LampFrame29(0x01, 0), false, true};
-}
-
-// The same on every model; the code is written as one byte.
-Frame LampTest(int code) {
-  return {{0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x12, 0x20, 0x1B, 0x14, static_cast<std::uint8_t>(code),
-           0x1B, 0x11, 0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x11}};
-}
 
 constexpr std::u16string_view kModelNames[] = {u"X8000", u"48G9995", u"6094"};
 
@@ -209,22 +155,18 @@ void LayoutEditor::Load() {
   if (session_.layout_loaded) platform_.SetLayoutName(LayoutDisplayName(s.FkNameT));
   save_in_place_ = session_.layout_loaded && !s.FkNameT.empty();
   platform_.SetChecks(s.FileOn == 1, s.Timer1On == 1);
-  wake_up_phase_ = 0;
-  timers_.Arm(EditorTimer::kWakeUp, kWakeUpDelay);
 }
 
 void LayoutEditor::OpenPort() {
-  device::SerialControl& port = session_.port;
-  const bool is_6094 = Model() == Model::k6094;
-  device::ClosePort(port);
-  port.SetCommPort(session_.settings.ComS);
-  port.SetSettings(is_6094 ? "9600,o,8,1" : "9600,n,8,1");
-  port.SetInBufferSize(kEditorInBufferSize);
-  port.SetRThreshold(1);
-  port.SetInputLen(0);
-  // The editor reads nothing from the device, so no model needs its zero bytes.
-  port.SetNullDiscard(true);
-  if (!port.SetPortOpen(true)) PortTrouble(PortUnavailableStatus(session_.settings.ComS));
+  wake_up_phase_ = 0;
+  session_.port.Open(
+      {session_.settings.ComS, device::LineSettingsFor(Model()), kEditorInBufferSize});
+}
+
+void LayoutEditor::OnPortOpened(bool ok) {
+  if (closed_) return;
+  if (!ok) return PortTrouble(PortUnavailableStatus(session_.settings.ComS));
+  timers_.Arm(EditorTimer::kWakeUp, kWakeUpDelay);
 }
 
 void LayoutEditor::OnTimer(EditorTimer id) {
@@ -237,18 +179,12 @@ void LayoutEditor::OnTimer(EditorTimer id) {
 }
 
 void LayoutEditor::WakeUpTick() {
-  if (Model() != Model::k6094) {
-    Send({{0x1B, 0x13, 0x1B, 0x13}});
-    return;
-  }
-  if (wake_up_phase_ < 2) {
-    Send({{static_cast<std::uint8_t>(wake_up_phase_ == 0 ? 0x01 : 0x06)}});
-    ++wake_up_phase_;
+  const device::Model model = Model();
+  Send(device::WakeUp(model, wake_up_phase_));
+  if (model == device::Model::k6094 && ++wake_up_phase_ < device::kWakeUp6094Ticks) {
     timers_.Arm(EditorTimer::kWakeUp, kWakeUpDelay);
     return;
   }
-  // The 6094 takes its settings only on a fresh opening.
-  Send({{0x08}, true});
   wake_up_phase_ = 0;
 }
 
@@ -256,13 +192,13 @@ void LayoutEditor::LampTestTick() {
   // The code goes out as one byte: past 255 it starts again at the first code.
   lamp_test_code_ = lamp_test_code_ >= 255 ? kLampTestStart + 1 : lamp_test_code_ + 1;
   platform_.ShowLampTestCode(lamp_test_code_);
-  Send(LampTest(lamp_test_code_));
+  Send(device::LampTest(lamp_test_code_));
   timers_.Arm(EditorTimer::kLampTest, kLampTestInterval);
 }
 
 void LayoutEditor::OnPortLost() {
-  if (closed_ || !session_.port.PortOpen()) return;
-  device::ClosePort(session_.port);
+  if (closed_ || !session_.port.IsOpen()) return;
+  session_.port.Close();
   PortTrouble(PortLostStatus(session_.settings.ComS));
 }
 
@@ -273,7 +209,7 @@ void LayoutEditor::PressKey(int key) {
     platform_.SelectMouseState(0);
     mouse_state_ = 1;
   }
-  Send(KeyLampOnly(Model(), key));
+  Send(device::KeyLampOnly(Model(), key));
   key_ = key;
   platform_.HighlightKey(key, true);
   platform_.AssignKey({session_.table.Entry(mouse_state_, key), key, mouse_state_, session_.capture,
@@ -281,7 +217,7 @@ void LayoutEditor::PressKey(int key) {
   // The window may have been closed while the dialog was up (logoff).
   if (closed_) return;
   platform_.HighlightKey(key, false);
-  Send(EditorLampsOff(Model()));
+  Send(device::EditorLampsOff(Model()));
 }
 
 void LayoutEditor::ChooseMouseState(int option) {
@@ -402,11 +338,11 @@ void LayoutEditor::StopLampTest() {
 }
 
 void LayoutEditor::TestLampsOff() {
-  if (!closed_ && window_loaded_) Send({device::LampFrame29(0x01, 0), false, true});
+  if (!closed_ && window_loaded_) Send(device::TestLampsOff());
 }
 
 void LayoutEditor::TestAllLamps() {
-  if (!closed_ && window_loaded_) Send({device::LampFrame29(0x00, device::kAllLamps), false, true});
+  if (!closed_ && window_loaded_) Send(device::TestAllLamps());
 }
 
 WindowPosition LayoutEditor::Close(WindowPosition where) {
@@ -415,7 +351,7 @@ WindowPosition LayoutEditor::Close(WindowPosition where) {
     closed_ = true;
     timers_.Disarm(EditorTimer::kWakeUp);
     timers_.Disarm(EditorTimer::kLampTest);
-    device::ClosePort(session_.port);
+    session_.port.Close();
     // A window dragged far off beyond the 16-bit range is stored at its edge.
     s.Form2Top = static_cast<std::int16_t>(std::clamp(where.top, -32768, 32767));
     s.Form2Left = static_cast<std::int16_t>(std::clamp(where.left, -32768, 32767));
@@ -424,11 +360,8 @@ WindowPosition LayoutEditor::Close(WindowPosition where) {
 }
 
 void LayoutEditor::Send(const Frame& frame) {
-  device::SerialControl& port = session_.port;
-  if (!port.PortOpen()) return;
-  device::Send(port, frame);
-  // A failed write, or a reopening that failed, leaves the port closed.
-  if (!port.PortOpen()) PortTrouble(PortLostStatus(session_.settings.ComS));
+  // A port that fails a write or a reopening is reported lost (OnPortLost).
+  if (session_.port.IsOpen()) device::Send(session_.port, frame);
 }
 
 void LayoutEditor::PortTrouble(std::u16string_view status) {

@@ -117,11 +117,13 @@ class LayoutEditor {
   LayoutEditor(const LayoutEditor&) = delete;
   LayoutEditor& operator=(const LayoutEditor&) = delete;
 
-  // The window was created: fills its controls, opens the editor's port and arms
-  // the device wake-up.
+  // The window was created: fills its controls and opens the editor's port; the
+  // device wake-up follows once it is open.
   void Load();
+  // The result of the port's opening.
+  void OnPortOpened(bool ok);
   void OnTimer(EditorTimer id);
-  // The serial layer found the port gone (a write failed).
+  // The port went away (a write or a reopening failed, the device was pulled).
   void OnPortLost();
 
   // Key button 1..32: lights its lamp, opens the key-assignment dialog for the

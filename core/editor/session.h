@@ -19,7 +19,7 @@ struct EditorSession {
   Settings& settings;
   bool& layout_loaded;  // a layout named by settings.FkNameT is in the table
   std::u16string_view working_folder;
-  device::SerialControl& port;
+  device::DevicePort& port;
   // The key-assignment dialog's capture state, kept for the whole run.
   CaptureState& capture;
   // The mouse state the last FK key press was played with (0 before any): where

@@ -15,16 +15,6 @@ using device::LinkTimer;
 constexpr std::u16string_view kHandOverPrefixes[] = {u"Helix Drafting", u"MC/W", u"MICRO CADAM/W"};
 constexpr std::uint32_t kRightButtonDown = 0x204;  // WM_RBUTTONDOWN
 
-std::u16string Decimal(int n) {
-  std::u16string out;
-  for (char c : std::to_string(n)) out.push_back(static_cast<char16_t>(c));
-  return out;
-}
-
-std::u16string PortName(int com_port) {
-  return u"COM" + Decimal(com_port);
-}
-
 constexpr std::size_t kRefusedTitleMax = 80;
 
 bool IsHighSurrogate(char16_t c) {
@@ -44,14 +34,6 @@ bool IsHandOverTitle(std::u16string_view title) {
 
 bool TrayMessageOpensMenu(std::uint32_t mouse_message) {
   return mouse_message == kRightButtonDown;
-}
-
-std::u16string PortUnavailableText(int com_port) {
-  return PortName(com_port) + u" を開けません。FK キーボードの接続を待っています。";
-}
-
-std::u16string PortLostText(int com_port) {
-  return PortName(com_port) + u" との接続が切れました。FK キーボードの接続を待っています。";
 }
 
 std::u16string SettingsNotSavedText(std::u16string_view path) {
@@ -98,7 +80,8 @@ Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink&
       files_(files),
       codec_(codec),
       link_(table_, settings_.FkModel, ports.device, input, mouse, clipboard, foreground,
-            link_timers, *this) {}
+            link_timers, *this),
+      keeper_(ports.device, link_, settings_, platform, timers) {}
 
 void Resident::Start() {
   if (started_) return;
@@ -136,14 +119,10 @@ void Resident::Start() {
   if (layout_loaded_)
     platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
   for (const std::u16string& notice : notices) platform_.Balloon(kProgramName, notice);
-  port_wanted_ = true;
-  const bool open = TakePort(kStartupBufferSize);
+  // The start-up sequence and the refresh follow once the port is open (or once a
+  // missing port appears).
+  keeper_.Start();
   BuildRecent();
-  // A port that is missing now gets the sequence when it appears (Reconnect).
-  if (open) {
-    link_.SendStartupSequence();
-    link_.ArmRefresh();
-  }
 }
 
 void Resident::Shutdown() {
@@ -155,7 +134,8 @@ void Resident::Shutdown() {
   }
   // Nothing may fire while an error box below runs its own message loop.
   for (ShellTimer id : {ShellTimer::kHandOver, ShellTimer::kReconnect}) timers_.Disarm(id);
-  for (LinkTimer id : {LinkTimer::kRefresh, LinkTimer::kGather, LinkTimer::kText}) {
+  for (LinkTimer id : {LinkTimer::kRefresh, LinkTimer::kGather, LinkTimer::kText,
+                       LinkTimer::kBurst}) {
     link_timers_.Disarm(id);
   }
   // Whatever way the program ends and whatever window is in front, no key stays down.
@@ -163,7 +143,7 @@ void Resident::Shutdown() {
   link_.ReleaseHeldKeys(true);
   const bool saved = keep_settings_file_ ||
                      files_.ReplaceAtomically(settings_path_, WriteSettings(settings_, codec_));
-  if (port_wanted_) ReleasePort();
+  keeper_.Shutdown();
   if (tray_added_) Tray(tray_icon_, tray_tip_, TrayMode::kDelete);
   if (!saved) {
     const std::u16string text = SettingsNotSavedText(settings_path_);
@@ -184,22 +164,22 @@ void Resident::EndSession() {
 }
 
 void Resident::OnComm() {
-  if (shut_down_ || !started_ || !port_.PortOpen()) return;
+  if (shut_down_ || !started_ || !keeper_.Playing()) return;
   timers_.Disarm(ShellTimer::kHandOver);
-  const std::vector<std::uint8_t> bytes = port_.Input();
+  const std::vector<std::uint8_t> bytes = port_.TakeReceived();
   link_.OnReceive(bytes);
-  CheckPortStillOpen(true);
   ReopenForDetectedModel();
   ResumeHandOver();
 }
 
+void Resident::OnPortOpened(bool ok) {
+  if (shut_down_ || !started_) return;
+  keeper_.PortOpened(ok);
+}
+
 void Resident::OnPortLost() {
-  if (shut_down_ || !started_ || editor_open_ || !port_wanted_ || outage_) return;
-  device::ClosePort(port_);
-  link_.ResetReceive();
-  // The device that would release the held keys with its next press is gone.
-  link_.ReleaseHeldKeys();
-  StartOutage(true);
+  if (shut_down_ || !started_) return;
+  keeper_.PortLost();
   // The port may have gone while a key was arriving, when the ticks were paused.
   ResumeHandOver();
 }
@@ -209,7 +189,8 @@ void Resident::OnTimer(ShellTimer id) {
   if (id == ShellTimer::kHandOver) {
     HandOverTick();
   } else {
-    Reconnect();
+    keeper_.Retry();
+    ResumeHandOver();
   }
 }
 
@@ -217,17 +198,13 @@ void Resident::OnTimer(LinkTimer id) {
   if (shut_down_ || !started_) return;
   if (id == LinkTimer::kRefresh) {
     // A refresh armed before the port was handed over or lost must not reopen it.
-    if (!port_.PortOpen()) return;
+    if (keeper_.Playing()) link_.OnTimer(id);
+  } else if (id == LinkTimer::kGather) {
     link_.OnTimer(id);
-    CheckPortStillOpen(true);
-  } else if (id == LinkTimer::kText) {
-    link_.OnTimer(id);
-  } else {
-    const bool was_open = port_.PortOpen();
-    link_.OnTimer(id);
-    CheckPortStillOpen(was_open);
     ReopenForDetectedModel();
     ResumeHandOver();
+  } else {
+    link_.OnTimer(id);
   }
 }
 
@@ -257,9 +234,8 @@ void Resident::Editor() {
   link_.CancelMacro();
   link_.ReleaseHeldKeys();
   timers_.Disarm(ShellTimer::kHandOver);
-  timers_.Disarm(ShellTimer::kReconnect);
   editor_open_ = true;
-  ReleasePort();
+  keeper_.Lend();
   platform_.RunEditor(
       {table_, settings_, layout_loaded_, working_folder_, editor_port_, capture_state_,
        link_.MouseState()});
@@ -267,14 +243,8 @@ void Resident::Editor() {
   if (shut_down_) return;
   if (layout_loaded_)
     platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
-  port_wanted_ = true;
-  const bool open = TakePort(kReopenBufferSize);
-  if (layout_loaded_) {
-    Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
-    if (open) link_.ArmRefresh();
-  } else {
-    Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
-  }
+  keeper_.Return(layout_loaded_);
+  Tray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
   ResumeHandOver();
 }
 
@@ -302,23 +272,7 @@ void Resident::OnPasteTaken() {
 void Resident::ForegroundChanged() {
   if (!started_ || shut_down_) return;
   // Keys kept down behind a window that dropped their release are let go of now.
-  if (link_.ForegroundChanged() && port_.PortOpen()) link_.ArmRefresh();
-}
-
-bool Resident::OpenDevicePort(int in_buffer_size) {
-  const bool is_6094 = settings_.FkModel == u"6094";
-  opened_as_6094_ = is_6094;
-  in_buffer_size_ = in_buffer_size;
-  reopen_for_model_ = false;
-  // The line settings only take effect at an opening.
-  device::ClosePort(port_);
-  port_.SetCommPort(settings_.ComS);
-  port_.SetSettings(is_6094 ? "9600,o,8,1" : "9600,n,8,1");
-  port_.SetInBufferSize(in_buffer_size);
-  port_.SetRThreshold(1);
-  port_.SetInputLen(0);
-  port_.SetNullDiscard(!is_6094);
-  return port_.SetPortOpen(true);
+  if (link_.ForegroundChanged() && keeper_.Playing()) link_.ArmRefresh();
 }
 
 void Resident::TakeWorkingFolder() {
@@ -348,7 +302,11 @@ void Resident::ModelDetected(std::u16string_view model) {
   settings_.FkModel = model;
   // The port was opened for a model not yet known; the reopen waits until the link
   // has finished with the data in hand.
-  reopen_for_model_ = (model == u"6094") != opened_as_6094_;
+  model_detected_ = true;
+}
+
+void Resident::DeviceFlooding() {
+  platform_.Balloon(kProgramName, kFloodingText);
 }
 
 void Resident::InputRefused(const device::ForegroundWindow& window,
@@ -361,8 +319,7 @@ void Resident::TextNotPasted() {
 }
 
 void Resident::ReopenForDetectedModel() {
-  if (!std::exchange(reopen_for_model_, false) || !port_.PortOpen()) return;
-  if (TakePort(in_buffer_size_)) link_.ArmRefresh();
+  if (std::exchange(model_detected_, false)) keeper_.ModelDetected();
 }
 
 void Resident::BuildRecent() {
@@ -392,22 +349,20 @@ void Resident::HandOverTick() {
   if (shut_down_) return;
   // A key still arriving keeps the port until it is played; the next tick decides.
   if (!link_.Receiving()) {
+    const bool handed_over = keeper_.State() == PortState::kHandedOver;
     if (IsHandOverTitle(platform_.ForegroundTitle())) {
       Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
-      if (port_wanted_) {
+      if (!handed_over) {
         // Keys held by split mode would stay down in the CAD program, which has no
         // way to release them: let go of them with the device, and of the rest of a
         // macro, which was meant for the window before.
         link_.CancelMacro();
         link_.ReleaseHeldKeys();
-        ReleasePort();
-        timers_.Disarm(ShellTimer::kReconnect);
-        port_wanted_ = false;
+        keeper_.HandOver();
       }
-    } else if (!port_wanted_) {
+    } else if (handed_over) {
       if (layout_loaded_) Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
-      port_wanted_ = true;
-      if (TakePort(kReopenBufferSize)) link_.ArmRefresh();
+      keeper_.TakeBack();
     }
   }
   ResumeHandOver();
@@ -416,47 +371,6 @@ void Resident::HandOverTick() {
 void Resident::ResumeHandOver() {
   if (shut_down_ || editor_open_ || settings_.Timer1On != 1 || link_.Receiving()) return;
   timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
-}
-
-void Resident::ReleasePort() {
-  if (port_.PortOpen()) {
-    link_.LampsOff();
-    device::ClosePort(port_);
-  }
-  link_.ResetReceive();
-}
-
-bool Resident::TakePort(int in_buffer_size) {
-  if (OpenDevicePort(in_buffer_size)) {
-    outage_ = false;
-    timers_.Disarm(ShellTimer::kReconnect);
-    return true;
-  }
-  StartOutage(false);
-  return false;
-}
-
-void Resident::StartOutage(bool lost) {
-  if (!outage_) {
-    outage_ = true;
-    platform_.Balloon(kProgramName,
-                      lost ? PortLostText(settings_.ComS) : PortUnavailableText(settings_.ComS));
-  }
-  timers_.Arm(ShellTimer::kReconnect, kReconnectInterval);
-}
-
-void Resident::Reconnect() {
-  if (editor_open_ || !port_wanted_ || port_.PortOpen()) return;
-  // The device may have been unplugged or never set up: start it as at start-up.
-  if (TakePort(kReopenBufferSize)) {
-    link_.SendStartupSequence();
-    link_.ArmRefresh();
-  }
-  ResumeHandOver();
-}
-
-void Resident::CheckPortStillOpen(bool was_open) {
-  if (was_open && !port_.PortOpen()) OnPortLost();
 }
 
 }  // namespace vantrel::shell

@@ -17,6 +17,7 @@
 #include "core/device/link.h"
 #include "core/device/platform.h"
 #include "core/editor/session.h"
+#include "core/shell/port_keeper.h"
 
 namespace vantrel::shell {
 
@@ -28,12 +29,8 @@ inline constexpr std::u16string_view kTipChanged = u"アイコン変更";
 inline constexpr std::u16string_view kSecondInstanceText = u"Vantrel が既に起動しています";
 inline constexpr std::u16string_view kProgramName = u"Vantrel";
 
-// The hand-over check runs once a second while the hand-over is on; a missing port
-// is retried at the same pace.
+// The hand-over check runs once a second while the hand-over is on.
 inline constexpr int kHandOverInterval = 1000;
-inline constexpr int kReconnectInterval = 1000;
-inline constexpr int kStartupBufferSize = 2048;
-inline constexpr int kReopenBufferSize = 1024;
 
 // The shell's timers: the hand-over check, and the retry of a port that is missing
 // or was lost.
@@ -79,22 +76,22 @@ bool IsHandOverTitle(std::u16string_view title);
 // The tray callback: which mouse message over the icon opens the pop-up menu.
 bool TrayMessageOpensMenu(std::uint32_t mouse_message);
 
-// The balloon texts while the device port is unavailable (port number filled in).
-std::u16string PortUnavailableText(int com_port);
-std::u16string PortLostText(int com_port);
 std::u16string SettingsNotSavedText(std::u16string_view path);
 std::u16string SettingsUnreadableText(std::u16string_view path);
 std::u16string LayoutUnreadableText(std::u16string_view path);
+inline constexpr std::u16string_view kFloodingText =
+    u"FK キーボードのポートから、手では押せない速さでデータが届いています。キーの再生を"
+    u"止めています。ポートにつながっている機器と COM ポートの設定を確認してください。";
 inline constexpr std::u16string_view kTextNotPastedText =
     u"クリップボードを他のプログラムが使用中のため、テキストを貼り付けませんでした。";
 // The balloon when the window in front did not take the input, naming the window.
 std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why);
 
-// The serial controls the shell drives: the device port it plays through, and the
-// editor's own, which it only hands to the editor.
+// The ports the shell drives: the device port it plays through, and the editor's
+// own, which it only hands to the editor.
 struct ShellPorts {
-  device::SerialControl& device;
-  device::SerialControl& editor;
+  device::DevicePort& device;
+  device::DevicePort& editor;
 };
 
 class Resident final : private device::LinkEvents {
@@ -115,7 +112,9 @@ class Resident final : private device::LinkEvents {
   // The session ends: shut-down, with nothing shown that would hold up the sign-out.
   void EndSession();
 
-  // Events of the serial layer: data waiting, and the port gone from under us.
+  // Events of the device port: the result of an opening, data waiting, and the port
+  // gone from under us.
+  void OnPortOpened(bool ok);
   void OnComm();
   void OnPortLost();
   // A one-shot timer of the shell's, or of its device link's, expired.
@@ -137,17 +136,14 @@ class Resident final : private device::LinkEvents {
   // Another window came to the front.
   void ForegroundChanged();
 
-  // Configures the serial control for the current ComS and FkModel and opens it.
-  [[nodiscard]] bool OpenDevicePort(int in_buffer_size);
 
   Settings& settings() { return settings_; }
   AssignmentTable& table() { return table_; }
   device::DeviceLink& link() { return link_; }
   const std::u16string& WorkingFolder() const { return working_folder_; }
   bool LayoutLoaded() const { return layout_loaded_; }
-  bool WantsPort() const { return port_wanted_; }
+  PortState Port() const { return keeper_.State(); }
   bool AlreadyRunning() const { return already_running_; }
-  bool Outage() const { return outage_; }
 
  private:
   void TakeWorkingFolder();
@@ -159,24 +155,17 @@ class Resident final : private device::LinkEvents {
   void InputRefused(const device::ForegroundWindow& window,
                     device::InputNotices::Refusal why) override;
   void TextNotPasted() override;
+  void DeviceFlooding() override;
   // Reopens the port with the line settings of a model that detection has just named.
   void ReopenForDetectedModel();
   void BuildRecent();
   void Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode);
   void HandOverTick();
   void ResumeHandOver();
-  // Lamps off and port closed, when it is open.
-  void ReleasePort();
-  // Opens the port the shell wants; on failure the outage starts (or goes on).
-  bool TakePort(int in_buffer_size);
-  void StartOutage(bool lost);
-  void Reconnect();
-  // After the link wrote (a refresh reopens the port): notice a port that is gone.
-  void CheckPortStillOpen(bool was_open);
 
   ShellPlatform& platform_;
-  device::SerialControl& port_;
-  device::SerialControl& editor_port_;
+  device::DevicePort& port_;
+  device::DevicePort& editor_port_;
   device::Timers<ShellTimer>& timers_;
   device::Timers<device::LinkTimer>& link_timers_;
   const FileSystem& files_;
@@ -185,6 +174,7 @@ class Resident final : private device::LinkEvents {
   Settings settings_;
   AssignmentTable table_;
   device::DeviceLink link_;
+  PortKeeper keeper_;
 
   std::u16string working_folder_;
   // Where the settings were read at start-up and are written at shut-down, wherever
@@ -195,9 +185,6 @@ class Resident final : private device::LinkEvents {
   bool ending_session_ = false;
   bool layout_loaded_ = false;
   editor::CaptureState capture_state_;
-  // The shell wants the device port: always, except while it is handed over to the
-  // CAD program. Whether it is open now is the serial control's PortOpen().
-  bool port_wanted_ = false;
   bool already_running_ = false;
   std::array<std::u16string, 5> recent_;    // the files listed, with their folder
   std::array<std::u16string, 5> captions_;  // as the menu shows them
@@ -209,12 +196,8 @@ class Resident final : private device::LinkEvents {
   bool shut_down_ = false;
   bool editor_open_ = false;
   bool in_tick_ = false;
-  // How the port was last opened, and whether detection asks for another opening.
-  bool opened_as_6094_ = false;
-  int in_buffer_size_ = kStartupBufferSize;
-  bool reopen_for_model_ = false;
-  // The port is wanted but cannot be opened; the user has been told once.
-  bool outage_ = false;
+  // Detection named the model: the port may want its line settings.
+  bool model_detected_ = false;
 };
 
 }  // namespace vantrel::shell

@@ -67,6 +67,7 @@ struct Host : PortOut,
   Result OfferText(std::u16string_view) override { return clip; }
   void Arm(LinkTimer id, int ms) override {
     Check(ms == 50 || (id == LinkTimer::kRefresh && ms == 500) ||
+          (id == LinkTimer::kBurst && ms == DeviceLink::kBurstWindow) ||
           (id == LinkTimer::kText &&
            (ms == Playback::kPasteWait || ms == Playback::kClipboardRetry)));
     armed[static_cast<int>(id)] = true;
@@ -79,10 +80,11 @@ struct Host : PortOut,
   ForegroundWindow Front() override { return {}; }  // never a window that refuses input
   void InputRefused(const ForegroundWindow&, Refusal) override { Check(false); }
   void TextNotPasted() override {}
+  void DeviceFlooding() override {}
 
   std::u16string& model;
   std::array<int, 512> down{};
-  bool button[3] = {}, armed[3] = {};
+  bool button[3] = {}, armed[kLinkTimerCount] = {};
   Result clip = Result::kOk;
 };
 
@@ -141,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 4:
       case 5:
         // A timer expires only while armed.
-        if (const int t = in.ConsumeIntegralInRange(0, 2); std::exchange(host.armed[t], false))
+        if (const int t = in.ConsumeIntegralInRange<int>(0, kLinkTimerCount - 1); std::exchange(host.armed[t], false))
           link.OnTimer(static_cast<LinkTimer>(t));
         break;
       case 10:

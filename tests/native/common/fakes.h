@@ -70,33 +70,57 @@ inline KeyEntry& Assign(KeyEntry& e, std::u16string_view line) {
   return e;
 }
 
-// The serial control: property sets, openings and writes. A port that is not
-// "present" refuses to open; one that goes away closes itself at the next reopen.
-struct FakeSerial : device::SerialControl {
+// The device port: "open COM3 odd keep-zero 1024" when asked, "opened COM3" or "open
+// failed COM3" when the result comes (Settle, as the host's message would), writes,
+// "reopen", "close". A port that is not "present" fails to open; one that goes away
+// is lost at its next reopen ("lost" when Settle reports it).
+struct FakeSerial : device::DevicePort {
   explicit FakeSerial(Transcript& t, bool open = false) : t(t), open(open) {}
   void Write(std::span<const std::uint8_t> bytes) override {
     t.Add((open ? "port " : "WRITE TO CLOSED PORT ") + Hex(bytes));
   }
-  void Reopen() override { t.Add("reopen"), open = present; }
-  void SetCommPort(int n) override { t.Add("CommPort=" + std::to_string(comm_port = n)); }
-  void SetSettings(std::string_view s) override { t.Add("Settings=" + std::string(s)); }
-  void SetInBufferSize(int n) override { t.Add("InBufferSize=" + std::to_string(n)); }
-  void SetRThreshold(int n) override { t.Add("RThreshold=" + std::to_string(n)); }
-  void SetInputLen(int n) override { t.Add("InputLen=" + std::to_string(n)); }
-  void SetNullDiscard(bool d) override { t.Add(std::string("NullDiscard=") + (d ? "1" : "0")); }
-  bool SetPortOpen(bool o) override {
-    if (o || open)
-      t.Add(o ? (present ? "open COM" : "open failed COM") + std::to_string(comm_port) : "close");
-    open = o && present;
-    return open || !o;
+  void Reopen() override {
+    t.Add("reopen");
+    lost = lost || !present;
   }
-  bool PortOpen() const override { return open; }
-  std::vector<std::uint8_t> Input() override { return std::exchange(received, {}); }
+  void Open(const device::PortSettings& s) override {
+    Close();
+    opening = s;
+    t.Add("open COM" + std::to_string(s.com_port) + (s.line.odd_parity ? " odd" : "") +
+          (s.line.keep_zero_bytes ? " keep-zero" : "") + " " + std::to_string(s.in_buffer_size));
+  }
+  void Close() override {
+    if (open || opening) t.Add("close");
+    open = lost = false;
+    opening.reset();
+  }
+  bool IsOpen() const override { return open; }
+  std::vector<std::uint8_t> TakeReceived() override { return std::exchange(received, {}); }
+  // The result of the opening under way, or the loss that happened: what the host
+  // tells its owner; false when there was nothing to tell.
+  template <typename Owner>
+  bool Settle(Owner& owner) {
+    if (opening) {
+      const int com = opening->com_port;
+      opening.reset();
+      open = present;
+      t.Add((present ? "opened COM" : "open failed COM") + std::to_string(com));
+      owner.OnPortOpened(present);
+      return true;
+    }
+    if (std::exchange(lost, false)) {
+      t.Add("lost");
+      owner.OnPortLost();
+      return true;
+    }
+    return false;
+  }
 
   Transcript& t;
   bool present = true;
   bool open = false;
-  int comm_port = 0;
+  bool lost = false;
+  std::optional<device::PortSettings> opening;
   std::vector<std::uint8_t> received;
 };
 
@@ -105,12 +129,16 @@ inline std::string Sent(const device::Frame& f) {
   return "port " + Hex(f.bytes) + "\n" + (f.reopen ? "reopen\n" : "");
 }
 
-// The lines of opening the port on COM n (6094: odd parity, zero bytes kept).
-inline std::string OpenLines(int com, int buffer, bool is_6094 = false, bool null_discard = true) {
-  return "CommPort=" + std::to_string(com) + "\nSettings=9600," + (is_6094 ? "o" : "n") +
-         ",8,1\nInBufferSize=" + std::to_string(buffer) +
-         "\nRThreshold=1\nInputLen=0\nNullDiscard=" + (null_discard ? "1" : "0") + "\nopen COM" +
-         std::to_string(com) + "\n";
+// An opening of COM n asked for (6094: odd parity, zero bytes kept), and its result.
+inline std::string OpenAsked(int com, int buffer, bool is_6094 = false) {
+  return "open COM" + std::to_string(com) + (is_6094 ? " odd keep-zero " : " ") +
+         std::to_string(buffer) + "\n";
+}
+inline std::string Opened(int com, bool ok = true) {
+  return (ok ? "opened COM" : "open failed COM") + std::to_string(com) + "\n";
+}
+inline std::string OpenLines(int com, int buffer, bool is_6094 = false, bool ok = true) {
+  return OpenAsked(com, buffer, is_6094) + Opened(com, ok);
 }
 
 struct FakeInput : device::InputSink {
@@ -164,8 +192,8 @@ struct FakeTimers : device::Timers<device::LinkTimer>,
   void Disarm(shell::ShellTimer id) override { Clear(kNames[1][int(id)]); }
   void Arm(editor::EditorTimer id, int ms) override { Set(kNames[2][int(id)], ms); }
   void Disarm(editor::EditorTimer id) override { Clear(kNames[2][int(id)]); }
-  static constexpr const char* kNames[3][3] = {
-      {"refresh", "gather", "text"}, {"handover", "reconnect"}, {"wakeup", "lamptest"}};
+  static constexpr const char* kNames[3][4] = {
+      {"refresh", "gather", "text", "burst"}, {"handover", "reconnect"}, {"wakeup", "lamptest"}};
 
   bool Armed(const std::string& name) const { return due.count(name) != 0; }
   // Milliseconds until the timer fires, or -1 when it is not armed.
@@ -192,12 +220,14 @@ struct FakeTimers : device::Timers<device::LinkTimer>,
   std::map<std::string, long>::iterator Next() {
     return std::ranges::min_element(due, {}, [](const auto& timer) { return timer.second; });
   }
+  // The burst window opens at every first key: logged, it would fill every transcript.
+  bool Logged(const std::string& name) const { return log && name != "burst"; }
   void Set(const std::string& name, int ms) {
-    if (log) log->Add("arm " + name + " " + std::to_string(ms));
+    if (Logged(name)) log->Add("arm " + name + " " + std::to_string(ms));
     due[name] = now + ms;
   }
   void Clear(const std::string& name) {
-    if (log) log->Add("disarm " + name);
+    if (Logged(name)) log->Add("disarm " + name);
     due.erase(name);
   }
 };

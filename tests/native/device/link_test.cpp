@@ -27,15 +27,26 @@ TEST(Frames, GoldenPerModelAndLampBitOrders) {
   struct Row {
     Model model;
     std::string refresh, release_reset, hold_key2, lamps_off;
+    // The editor's: key 9's lamp alone, its lamps off (both padded to 29 bytes), the
+    // wake-up's ticks.
+    std::string key9_only, editor_off, wake_up;
+    LineSettings line;
   };
+  const std::string pad = Repeat(" 00"s, 17), g = "1B 11 1B 13 1B 12 ";
   const Row rows[] = {
       {Model::kX8000, lit29 + " +reopen lamps", "1B 13 1B 12 20 " + lit29 + " lamps",
-       F29("01", "FD FF FF FF") + " lamps", F29("01", "00 00 00 00") + " lamps"},
+       F29("01", "FD FF FF FF") + " lamps", F29("01", "00 00 00 00") + " lamps",
+       F29("00", "00 01 00 00") + " lamps", F29("01", "00 00 00 00") + " lamps",
+       "1B 13 1B 13|1B 13 1B 13|1B 13 1B 13|", {false, false}},
       {Model::k48G9995, "1B 13 1B 12 20 " + lit29 + " lamps", "1B 13 1B 12 20 " + lit29 + " lamps",
        "1B 11 1B 13 1B 12 20 1B 14 22 1B 11 1B 11 1B 13 1B 11",
-       "1B 13 1B 13 1B 14 24 1B 13 1B 14 20 1B 13 1B 18 20 1B 13 1B 18 20 1B 13"},
+       "1B 13 1B 13 1B 14 24 1B 13 1B 14 20 1B 13 1B 18 20 1B 13 1B 18 20 1B 13",
+       g + "29 1B 14 28 1B 11" + pad, g + "20 1B 14 00 1B 11 1B 11 1B 13 1B 11" + Repeat(" 00"s, 11),
+       "1B 13 1B 13|1B 13 1B 13|1B 13 1B 13|", {false, false}},
       {Model::k6094, "94 FF FF FF FF +reopen lamps", "94 FF FF FF FF +reopen lamps",
-       "94 BF FF FF FF +reopen lamps", "94 00 00 00 00 lamps"},
+       "94 BF FF FF FF +reopen lamps", "94 00 00 00 00 lamps",
+       "94 00 80" + Repeat(" 00"s, 26) + " lamps", "94" + Repeat(" 00"s, 28) + " lamps",
+       "01|06|08 +reopen|", {true, true}},
   };
   EXPECT_EQ(Out(StartupSequence()), "06 1B 13 1B 13 1B 13 1B 18 20");
   EXPECT_EQ(Out(Refresh6094First()), "08");
@@ -45,7 +56,19 @@ TEST(Frames, GoldenPerModelAndLampBitOrders) {
     EXPECT_EQ(Out(ReleaseReset(r.model)), r.release_reset);
     EXPECT_EQ(Out(HoldLamp(r.model, 2)), r.hold_key2);
     EXPECT_EQ(Out(LampsOff(r.model)), r.lamps_off);
+    EXPECT_EQ(Out(KeyLampOnly(r.model, 9)), r.key9_only);
+    EXPECT_EQ(Out(EditorLampsOff(r.model)), r.editor_off);
+    std::string wake;
+    for (int tick = 0; tick < kWakeUp6094Ticks; ++tick) wake += Out(WakeUp(r.model, tick)) + "|";
+    EXPECT_EQ(wake, r.wake_up);
+    EXPECT_EQ(LineSettingsFor(r.model), r.line);
   }
+  // The 48G9995's key 1 lamp names the key twice, the second time as 2A; the lamp test's
+  // code is one byte; the test buttons' frames are the 29-byte ones on every model.
+  EXPECT_EQ(Out(KeyLampOnly(Model::k48G9995, 1)).substr(0, 29), g + "21 1B 14 2A");
+  EXPECT_EQ(Out(LampTest(34)), g + "20 1B 14 22 1B 11 1B 11 1B 13 1B 11");
+  EXPECT_EQ(Out(TestLampsOff()), F29("01", "00 00 00 00") + " lamps");
+  EXPECT_EQ(Out(TestAllLamps()), lit29 + " lamps");
   // The 48G9995 names the key in its hold frame: 21 for key 1 to 40 for key 32.
   EXPECT_EQ(Hex(HoldLamp(Model::k48G9995, 1).bytes).substr(27, 2), "21");
   EXPECT_EQ(Hex(HoldLamp(Model::k48G9995, 32).bytes).substr(27, 2), "40");
@@ -77,6 +100,7 @@ struct Rig : LinkEvents {
     t.Add((why == Refusal::kBlocked ? "blocked " : "cut short ") + ToUtf8(w.title));
   }
   void TextNotPasted() override { t.Add("not pasted"); }
+  void DeviceFlooding() override { t.Add("flooding"); }
   // Bytes of one receive event, and what the link did since the last look.
   std::string Receive(std::vector<std::uint8_t> bytes) {
     link.OnReceive(bytes);
@@ -407,6 +431,21 @@ TEST(DeviceLinkReceive, FirstDataIsGatheredOverReadsFiftyMillisecondsApartAndNam
   EXPECT_EQ(closed.Gather(), "disarm gather\n");  // a stale expiry changes nothing
   EXPECT_EQ(std::tuple(closed.link.Receiving(), closed.link.FirstDataSeen(), closed.fk_model),
             std::tuple(false, true, u"X8000"s));
+}
+
+// Noise, or a port that echoes our own frames back, is no storm of macros: past what
+// a hand can press nothing plays until the line has been quiet for a while.
+TEST(DeviceLinkReceive, ABurstBeyondAHandPlaysNoMoreUntilTheLineIsQuiet) {
+  Rig r(u"6094");
+  r.Set(1, 1, u"結合,#A");
+  EXPECT_EQ(r.Receive(std::vector<std::uint8_t>(5, 0)), Repeat(Tap(65), 5));  // a hand's burst
+  EXPECT_EQ(r.Receive(std::vector<std::uint8_t>(2000, 0)), Repeat(Tap(65), 15) + "flooding\n");
+  r.Receive({0x00});
+  r.link.OnTimer(LinkTimer::kBurst);  // bytes came in that window: still not quiet
+  EXPECT_EQ(r.Receive({0x00}), "");
+  r.link.OnTimer(LinkTimer::kBurst);
+  r.link.OnTimer(LinkTimer::kBurst);
+  EXPECT_EQ(r.Receive(std::vector<std::uint8_t>(30, 0)), Repeat(Tap(65), 20));  // told once
 }
 
 TEST(DeviceLinkReceive, KeyCodesAreAStream) {

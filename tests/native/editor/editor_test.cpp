@@ -7,34 +7,40 @@
 namespace vantrel::editor::testing {
 namespace {
 
-using device::LampFrame29;
-const std::string kOn9 = Hex(LampFrame29(0, 1 << 8)), kOff = Hex(LampFrame29(1, 0));
-const std::string kOff94 = "94" + Repeat(" 00"s, 28);
+using device::Model;
 
+// Each model's frames are the device tests' golden ones; here, which go out when.
 TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
-  const std::string x = "port 1B 13 1B 13", g = "1B 11 1B 13 1B 12 ",
-                    off48 = g + "20 1B 14 00 1B 11 1B 11 1B 13 1B 11" + Repeat(" 00"s, 11);
-  for (auto [model, last, shown, wake, key, page, lamp, off] :
-       {std::tuple{u"X8000", 3, "0\nmouse 0", x, 9, 1, kOn9, kOff},
-        {u"", 3, "0\nmouse 0", x, 9, 1, kOn9, kOff},  // made an X8000
-        {u"6094", 0, "2\nmouse 0",
-         "port 01\narm wakeup 50\nport 06\narm wakeup 50\nport 08\nreopen", 9, 1,
-         "94 00 80" + Repeat(" 00"s, 26), kOff94},
-        // The 48G9995 stays on the last press's page; with none, "無" comes at a key.
-        {u"48G9995", 0, "1\nmouse -1", x, 9, 0, g + "29 1B 14 28 1B 11" + Repeat(" 00"s, 17),
-         off48},
-        {u"48G9995", 4, "1\nmouse 3", x, 1, 4, g + "21 1B 14 2A 1B 11" + Repeat(" 00"s, 17),
-         off48}}) {
-    Rig rig(model, last);
-    EXPECT_EQ(rig.Start(),
-              "ports 9 2\nmodel " + std::string(shown) + "\n" + OpenLines(3, 1024, *model == u'6') +
-                  "place -120 4000\nname 部品\nchecks 1 0\narm wakeup 50\n" + wake + "\n");
-    EXPECT_EQ(rig.settings.FkModel, *model ? model : u"X8000");
-    rig.e.PressKey(key);
-    const std::string k = std::to_string(key) + " ";
-    EXPECT_EQ(rig.t.Take(), (page ? "" : "mouse 0\n") + ("port " + lamp) + "\nhighlight " + k +
-                                "1\nassign " + k + std::to_string(page ? page : 1) +
-                                "\nhighlight " + k + "0\nport " + off + "\n");
+  const struct Row {
+    const char16_t* model;
+    int last_page;      // the mouse state the last FK key press played with
+    const char* shown;  // the model option selected, then the page
+    int key, page;      // the key pressed, and its page (0: none selected yet)
+  } rows[] = {
+      {u"X8000", 3, "0\nmouse 0", 9, 1},
+      {u"", 3, "0\nmouse 0", 9, 1},  // made an X8000
+      {u"6094", 0, "2\nmouse 0", 9, 1},
+      // The 48G9995 stays on the last press's page; with none, "無" comes at a key.
+      {u"48G9995", 0, "1\nmouse -1", 9, 0},
+      {u"48G9995", 4, "1\nmouse 3", 1, 4}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(ToUtf8(r.model));
+    Rig rig(r.model, r.last_page);
+    const Model m = device::ModelOf(r.model);
+    std::string wake = Sent(device::WakeUp(m, 0));
+    for (int tick = 1; m == Model::k6094 && tick < device::kWakeUp6094Ticks; ++tick)
+      wake += "arm wakeup 50\n" + Sent(device::WakeUp(m, tick));
+    EXPECT_EQ(rig.Start(), "ports 9 2\nmodel " + std::string(r.shown) + "\n" +
+                               OpenAsked(3, 1024, m == Model::k6094) +
+                               "place -120 4000\nname 部品\nchecks 1 0\n" + Opened(3) +
+                               "arm wakeup 50\n" + wake);
+    EXPECT_EQ(rig.settings.FkModel, *r.model ? r.model : u"X8000");
+    rig.e.PressKey(r.key);
+    const std::string k = std::to_string(r.key) + " ";
+    EXPECT_EQ(rig.t.Take(), (r.page ? "" : "mouse 0\n") + Sent(device::KeyLampOnly(m, r.key)) +
+                                "highlight " + k + "1\nassign " + k +
+                                std::to_string(r.page ? r.page : 1) + "\nhighlight " + k + "0\n" +
+                                Sent(device::EditorLampsOff(m)));
   }
   EXPECT_EQ(AssignKeyCaption(9, 1), u"Button 9 (マウスのクリック無)");
 }
@@ -60,11 +66,12 @@ TEST(Editor, SettingsTheLampTestAndClosing) {
   rig.e.PressKey(1);
   rig.Advance(500);
   EXPECT_EQ(rig.e.Close({40000, -40000}), (WindowPosition{32767, -32768}));
-  EXPECT_EQ(rig.t.Take(),
-            "port " + kOff + "\nport " + Hex(LampFrame29(0, ~0u)) + "\nport 94 80" +
-                Repeat(" 00"s, 27) + "\nhighlight 1 1\nassign 1 4\nhighlight 1 0\nport " + kOff94 +
-                "\ncode 34\nport 1B 11 1B 13 1B 12 20 1B 14 22 1B 11 "
-                "1B 11 1B 13 1B 11\narm lamptest 500\ndisarm wakeup\ndisarm lamptest\nclose\n");
+  EXPECT_EQ(rig.t.Take(), Sent(device::TestLampsOff()) + Sent(device::TestAllLamps()) +
+                              Sent(device::KeyLampOnly(Model::k6094, 1)) +
+                              "highlight 1 1\nassign 1 4\nhighlight 1 0\n" +
+                              Sent(device::EditorLampsOff(Model::k6094)) + "code 34\n" +
+                              Sent(device::LampTest(34)) +
+                              "arm lamptest 500\ndisarm wakeup\ndisarm lamptest\nclose\n");
   EXPECT_EQ(rig.settings, (Settings{u"C:\\fk\\部品.fkl", 32767, -32768, 0, 1, 15, u"6094"}));
 }
 

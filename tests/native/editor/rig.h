@@ -62,7 +62,10 @@ struct Rig {
     settings = {u"C:\\fk\\部品.fkl", -120, 4000, 1, 0, 3, std::move(model)};
   }
   std::string Start() { return e.Load(), Advance(200), t.Take(); }  // with the wake-up
+  // The port's results and losses come first, as the host's messages would.
   void Advance(long ms) {
+    while (port.Settle(e)) {
+    }
     timers.Run(ms, [this](const std::string& name) {
       e.OnTimer(name == "wakeup" ? EditorTimer::kWakeUp : EditorTimer::kLampTest);
     });

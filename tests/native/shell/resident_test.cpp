@@ -10,13 +10,14 @@ namespace {
 TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
   Rig rig;
   rig.r().Start();
-  EXPECT_EQ(rig.t.Take(), "File0=\ntray add idle Quillbox\n" + OpenLines(1, 2048) +
-                              "list C:\\work\\\nrecent [] [] [] [] []\n" + kStartupFrame);
+  EXPECT_EQ(rig.Take(), "File0=\ntray add idle Quillbox\n" + OpenAsked(1, 2048) +
+                              "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(1) +
+                              kStartupFrame);
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.Advance(10500), kRefresh);
   // The editor, with no layout loaded: the idle icon, and the lamps left until a key.
   rig.r().Editor();
-  EXPECT_EQ(rig.t.Take(), kLampsOff + "close\neditor\n" + OpenLines(1, 1024) + kIdleChanged);
+  EXPECT_EQ(rig.Take(), kLampsOff + "close\neditor\n" + OpenAsked(1, 1024) + kIdleChanged + Opened(1));
   EXPECT_FALSE(rig.timers.Armed("refresh"));
 }
 
@@ -26,7 +27,7 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   rig.PutLayout(u"D:\\fk\\plate.fkl", u"部品", u"A");
   rig.r().Start();
   EXPECT_FALSE(rig.timers.Armed("handover"));
-  const std::string t = rig.t.Take();
+  const std::string t = rig.Take();
   rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
   EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"部品");
@@ -36,7 +37,7 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   Rig on;
   on.PutSettings(u"FkNameT=D:\\fk\\gone.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\n");
   on.r().Start();
-  EXPECT_NE(on.t.Take().find("File0=\ntray add idle Quillbox\nCommPort=1"), std::string::npos);
+  EXPECT_NE(on.Take().find("File0=\ntray add idle Quillbox\nopen COM1"), std::string::npos);
   EXPECT_EQ(on.r().settings().FkNameT, u"D:\\fk\\gone.fkl");
   EXPECT_EQ(on.timers.In("handover"), 1000);
 }
@@ -65,13 +66,13 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   rig.platform.last_run_notice = u"前回の通知";
   rig.r().Start();
   EXPECT_NE(
-      rig.t.Take().find("tray add idle Quillbox\nballoon Vantrel 前回の通知\n"
+      rig.Take().find("tray add idle Quillbox\nballoon Vantrel 前回の通知\n"
                         "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
                         "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
-                        OpenLines(1, 2048)),
+                        OpenAsked(1, 2048)),
       std::string::npos);
   rig.r().Shutdown();
-  EXPECT_EQ(rig.t.Take(), kLampsOff + "close\ntray delete idle Quillbox\nquit\n");
+  EXPECT_EQ(rig.Take(), kLampsOff + "close\ntray delete idle Quillbox\nquit\n");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=3 *\r\n"));
 
   // A start-up layout that cannot be read is no loaded layout.
@@ -79,7 +80,7 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   held.PutSettings(u"FkNameT=C:\\fk\\a.fkl *\r\nFileOn=1 *\r\n");
   held.files.unreadable.insert(u"C:\\fk\\a.fkl");
   held.r().Start();
-  EXPECT_NE(held.t.Take().find(
+  EXPECT_NE(held.Take().find(
                 "File0=\ntray add idle Quillbox\n"
                 "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"),
             std::string::npos);
@@ -96,17 +97,17 @@ TEST(Playback, KeysHeldBehindAWindowThatDropsInputAreLetGoOfOnceOneThatTakesItIs
   rig.foreground.front = {7, u"管理者: cmd", true};
   EXPECT_EQ(rig.Receive({0x1B, 0x21}).find("key"), std::string::npos);
   rig.r().ForegroundChanged();
-  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.Take(), "");
   rig.foreground.front = {8, u"メモ帳", false};
   rig.r().ForegroundChanged();
   rig.r().ForegroundChanged();
-  EXPECT_EQ(rig.t.Take(), "key 16 up\n");
+  EXPECT_EQ(rig.Take(), "key 16 up\n");
   EXPECT_EQ(rig.Advance(500), kRefresh);
 
   rig.HoldShift();
   rig.foreground.front = {7, u"管理者: cmd", true};
   rig.r().Exit();
-  EXPECT_EQ(rig.t.Take().substr(0, 10), "key 16 up\n");
+  EXPECT_EQ(rig.Take().substr(0, 10), "key 16 up\n");
 }
 
 // Text steps wait for their paste across the shell; the tray menu, a hand-over and the
@@ -118,11 +119,11 @@ TEST(Playback, TextStepsWaitForThePasteAndNothingPlaysIntoTheMenu) {
   const std::string paste = "mouse 8\nmouse 16\nkey 80 down\nkey 80 up\n";
   EXPECT_EQ(rig.Receive({0x1B, 0x23}), "clip AB\n" + paste);
   rig.r().OnPasteTaken();
-  EXPECT_EQ(rig.t.Take(), "clip CD\n" + paste);
+  EXPECT_EQ(rig.Take(), "clip CD\n" + paste);
   rig.r().MenuOpen(true);
   EXPECT_EQ(rig.Receive({0x1B, 0x21}) + rig.Advance(1000), "");
   rig.r().MenuOpen(false);
-  EXPECT_EQ(rig.t.Take() + rig.Receive({0x1B, 0x21}), kKeyA);
+  EXPECT_EQ(rig.Take() + rig.Receive({0x1B, 0x21}), kKeyA);
   // The editor opens while a macro waits: nothing of it plays into the editor.
   rig.Receive({0x1B, 0x23});
   rig.platform.editor = [&](const EditorSession&) {
@@ -146,12 +147,12 @@ TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
   rig.platform.another_instance = true;
   rig.PutSettings(u"ComS=2 *\r\n");
   rig.r().Start();
-  EXPECT_EQ(rig.t.Take(), "message Vantrel が既に起動しています\nquit\n");
+  EXPECT_EQ(rig.Take(), "message Vantrel が既に起動しています\nquit\n");
   EXPECT_EQ(rig.files.reads, 0);
   EXPECT_TRUE(rig.r().AlreadyRunning());
   rig.r().Shutdown();
   rig.r().Exit();
-  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.Take(), "");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=2 *\r\n"));
   EXPECT_TRUE(rig.timers.due.empty());
 }
@@ -163,7 +164,7 @@ TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemoves
   rig.r().settings().Form2Top = -120;
   rig.HoldShift();
   rig.r().Shutdown();
-  EXPECT_EQ(rig.t.Take(), "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff +
+  EXPECT_EQ(rig.Take(), "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff +
                               "close\ntray delete active Quillbox\nquit\n");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"),
             WriteSettings({u"C:\\work\\a.fkl", -120, 0, 1, 0, 3, u"X8000"}, rig.codec));
@@ -178,9 +179,9 @@ TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
   Rig rig;
   rig.files.read_only = true;
   rig.r().Start();
-  rig.t.Take();
+  rig.Take();
   rig.r().Shutdown();
-  EXPECT_EQ(rig.t.Take(), "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
+  EXPECT_EQ(rig.Take(), "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
                               "close\ntray delete idle Quillbox\n"
                               "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
                               "quit\n");
@@ -188,9 +189,9 @@ TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
   Rig ending;
   ending.files.read_only = true;
   ending.r().Start();
-  ending.t.Take();
+  ending.Take();
   ending.r().EndSession();
-  EXPECT_NE(ending.t.Take().find("keep 前回の終了時、設定ファイル C:\\work\\Vantrel.sys を保存でき"
+  EXPECT_NE(ending.Take().find("keep 前回の終了時、設定ファイル C:\\work\\Vantrel.sys を保存でき"
                                  "ませんでした。\nquit\n"),
             std::string::npos);
 }
@@ -215,7 +216,7 @@ TEST(Recent, TheFirstFiveInListingOrderAndChoosingOneReleasesHeldKeysAndLoadsThe
   rig.HoldShift();
   rig.platform.cwd = u"D:\\";  // the editor's file dialogs may have moved it, to a root even
   rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.t.Take(), "key 16 up\nFile0=plate\n" + kIconChanged);
+  EXPECT_EQ(rig.Take(), "key 16 up\nFile0=plate\n" + kIconChanged);
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.old.fkl");
   EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
   EXPECT_TRUE(rig.r().LayoutLoaded());
@@ -224,10 +225,10 @@ TEST(Recent, TheFirstFiveInListingOrderAndChoosingOneReleasesHeldKeysAndLoadsThe
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   // A rebuilt tray gets the current icon again.
   rig.r().TrayRecreated();
-  EXPECT_EQ(rig.t.Take(), "tray add active アイコン変更\n");
+  EXPECT_EQ(rig.Take(), "tray add active アイコン変更\n");
   // The settings stay where they were read.
   rig.r().Shutdown();
-  EXPECT_NE(rig.t.Take().find("save C:\\work\\Vantrel.sys\n"), std::string::npos);
+  EXPECT_NE(rig.Take().find("save C:\\work\\Vantrel.sys\n"), std::string::npos);
 }
 
 TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) {
@@ -238,7 +239,7 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   rig.r().table().Entry(1, 1).label = u"そのまま";
   rig.Advance(500);
   rig.r().ChooseRecent(1);
-  EXPECT_EQ(rig.t.Take(), "");
+  EXPECT_EQ(rig.Take(), "");
   EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
   EXPECT_FALSE(rig.r().LayoutLoaded());
@@ -249,7 +250,7 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   // One that cannot be read is told, and changes nothing more.
   rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.t.Take(),
+  EXPECT_EQ(rig.Take(),
             "balloon Vantrel レイアウトファイル C:\\work\\held.fkl を読み込めませんでした。\n");
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
   EXPECT_FALSE(rig.r().LayoutLoaded());
@@ -269,7 +270,7 @@ TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
     editor.settings.FkNameT = u"C:\\fk\\new.fkl";
   };
   rig.r().Editor();
-  EXPECT_EQ(rig.t.Take(), "File0=new\n" + OpenLines(4, 1024, true, false) + kIconChanged);
+  EXPECT_EQ(rig.Take(), "File0=new\n" + OpenAsked(4, 1024, true) + kIconChanged + Opened(4));
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.timers.In("handover"), 1000);
 }

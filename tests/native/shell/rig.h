@@ -78,7 +78,7 @@ struct Rig {
     PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n" + std::u16string(settings));
     PutLayout(u"C:\\work\\a.fkl", u"", u"A");
     r().Start();
-    const std::string started = t.Take();
+    const std::string started = Take();
     if (first_data) Receive({0x1B, 0x21});
     Advance(500);
     return started;
@@ -89,14 +89,26 @@ struct Rig {
     Receive({0x1B, 0x22});
   }
 
-  // These two return what the shell did since the last look.
+  // These three return what the shell did since the last look, the port's results
+  // and losses delivered as the host would.
+  void Settle() {
+    while (serial.Settle(r())) {
+    }
+  }
+  std::string Take() {
+    Settle();
+    return t.Take();
+  }
   std::string Advance(long ms) {
+    Settle();
     timers.Run(ms, [this](const std::string& name) {
       if (name == "handover") r().OnTimer(ShellTimer::kHandOver);
       if (name == "reconnect") r().OnTimer(ShellTimer::kReconnect);
       if (name == "refresh") r().OnTimer(device::LinkTimer::kRefresh);
       if (name == "gather") r().OnTimer(device::LinkTimer::kGather);
       if (name == "text") r().OnTimer(device::LinkTimer::kText);
+      if (name == "burst") r().OnTimer(device::LinkTimer::kBurst);
+      Settle();
     });
     return t.Take();
   }
@@ -104,7 +116,7 @@ struct Rig {
   std::string Receive(std::vector<std::uint8_t> bytes) {
     serial.received.insert(serial.received.end(), bytes.begin(), bytes.end());
     r().OnComm();
-    return t.Take();
+    return Take();
   }
 
   Transcript t;
