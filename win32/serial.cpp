@@ -11,6 +11,7 @@
 
 #include "core/device/write_queue.h"
 #include "win32/handles.h"
+#include "win32/line_thread.h"
 
 namespace vantrel::win32 {
 
@@ -137,6 +138,7 @@ UniqueHandle OpenLine(const device::PortSettings& config, DCB* applied, COMMTIME
 
 // Serves an open line until it is closed or gone.
 void LineLoop(Line& line, UniqueHandle port) {
+  RaiseThisThreadForTheLine();
   const HANDLE stop = line.stop.Get();
   const HANDLE wake = line.wake.Get();
   UniqueHandle read_event = MakeEvent(true);
