@@ -112,8 +112,8 @@ bool MainWindow::Create() {
   foreground_hook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                      OnForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
   tray_ = std::make_unique<Tray>(instance_, hwnd());
-  serial_ = std::make_unique<SerialPort>(
-      hwnd(), SerialPort::Messages{kSerialData, kPortLost, kPortOpened});
+  serial_ = std::make_unique<SerialPort>(hwnd(),
+                                         SerialPort::Messages{kSerialData, kPortLost, kPortOpened});
   resident_ = std::make_unique<shell::Resident>(*this, shell::ShellPorts{*serial_, editor_serial_},
                                                 input_, mouse_, clipboard_, foreground_, *this,
                                                 *this, files_, codec_);
@@ -176,7 +176,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (!serial_->Current(wparam)) return 0;
       // A key is played into the window in front: the user's window, most likely.
       NoteForeground(GetForegroundWindow());
-      resident_->OnComm();
+      resident_->OnBytesReceived();
       return 0;
     case kPortOpened:
       if (const std::optional<bool> opened = serial_->OpenResult(wparam, lparam)) {
@@ -201,9 +201,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
 void MainWindow::BuildMenu() {
   menu_.reset(CreatePopupMenu());
   files_menu_ = CreatePopupMenu();
-  AppendMenuW(menu_.get(), MF_STRING, IDM_FILE0, L"");
+  AppendMenuW(menu_.get(), MF_STRING, IDM_CURRENT, L"");
   for (int entry = kRecentEntries; entry >= 1; --entry) {
-    AppendMenuW(files_menu_, MF_STRING, IDM_FILE1 + entry - 1, L"");
+    AppendMenuW(files_menu_, MF_STRING, IDM_RECENT1 + entry - 1, L"");
   }
   AppendMenuW(menu_.get(), MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(files_menu_),
               L"ファイル");
@@ -263,16 +263,16 @@ void MainWindow::GiveForegroundBack() {
 }
 
 void MainWindow::Command(UINT id) {
-  if (id >= IDM_FILE1 && id < IDM_FILE1 + kRecentEntries) {
-    resident_->ChooseRecent(static_cast<int>(id - IDM_FILE1) + 1);
+  if (id >= IDM_RECENT1 && id < IDM_RECENT1 + kRecentEntries) {
+    resident_->ChooseRecent(static_cast<int>(id - IDM_RECENT1) + 1);
   } else if (id == IDM_EDITOR) {
-    resident_->Editor();
+    resident_->OpenEditor();
   } else if (id == IDM_HELP) {
     resident_->Help();
   } else if (id == IDM_END) {
     resident_->Exit();
   }
-  // IDM_FILE0 only shows the current layout.
+  // IDM_CURRENT only shows the current layout.
 }
 
 void MainWindow::SetItemCaption(HMENU menu, UINT id, std::u16string_view caption) {
@@ -351,8 +351,12 @@ void MainWindow::PumpMessagesOnce() {
   }
 }
 
-void MainWindow::SetTray(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode) {
-  tray_->Set(icon, tip, mode);
+void MainWindow::ShowTray(shell::TrayIcon icon, std::u16string_view tip) {
+  tray_->Show(icon, tip);
+}
+
+void MainWindow::RemoveTray() {
+  tray_->Remove();
 }
 
 void MainWindow::Balloon(std::u16string_view title, std::u16string_view text) {
@@ -364,12 +368,12 @@ void MainWindow::ShowError(std::u16string_view text) {
 }
 
 void MainWindow::SetCurrentLayoutCaption(std::u16string_view caption) {
-  SetItemCaption(menu_.get(), IDM_FILE0, caption);
+  SetItemCaption(menu_.get(), IDM_CURRENT, caption);
 }
 
 void MainWindow::SetRecentCaptions(const std::array<std::u16string, 5>& captions) {
   for (int entry = 1; entry <= kRecentEntries; ++entry) {
-    SetItemCaption(menu_.get(), IDM_FILE1 + entry - 1, captions[entry - 1]);
+    SetItemCaption(menu_.get(), IDM_RECENT1 + entry - 1, captions[entry - 1]);
   }
 }
 

@@ -57,7 +57,8 @@ class MainWindow final : public Window,
   std::vector<std::u16string> ListLayouts(std::u16string_view dir) override;
   std::u16string ForegroundTitle() override;
   void PumpMessagesOnce() override;
-  void SetTray(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode) override;
+  void ShowTray(shell::TrayIcon icon, std::u16string_view tip) override;
+  void RemoveTray() override;
   void Balloon(std::u16string_view title, std::u16string_view text) override;
   void ShowError(std::u16string_view text) override;
   void KeepNoticeForNextStart(std::u16string_view text) override;

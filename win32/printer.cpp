@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "core/editor/windows.h"
+#include "core/editor/form_places.h"
 #include "win32/codec.h"
 
 namespace vantrel::win32 {

@@ -5,10 +5,10 @@
 #define IDI_IDLE 1
 #define IDI_ACTIVE 2
 
-// Commands of the tray's pop-up menu: File0 shows the current layout; File1..File5 are
-// consecutive.
-#define IDM_FILE0 100
-#define IDM_FILE1 101
+// Commands of the tray's pop-up menu: the first entry shows the current layout; the
+// five recent ones follow it, consecutive.
+#define IDM_CURRENT 100
+#define IDM_RECENT1 101
 #define IDM_EDITOR 110
 #define IDM_HELP 111
 #define IDM_END 112

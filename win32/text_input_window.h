@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/editor/windows.h"
+#include "core/editor/form_places.h"
 
 namespace vantrel::win32 {
 

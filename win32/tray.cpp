@@ -33,17 +33,16 @@ Tray::Tray(HINSTANCE instance, HWND window)
   record_.uID = kIconId;
 }
 
-void Tray::Set(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode) {
-  if (mode != shell::TrayMode::kDelete) {
-    record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    record_.uCallbackMessage = kCallbackMessage;
-    record_.hIcon = icon == shell::TrayIcon::kActive ? active_.get() : idle_.get();
-    CopyText(record_.szTip, tip);
-  }
-  const DWORD message = mode == shell::TrayMode::kAdd      ? NIM_ADD
-                        : mode == shell::TrayMode::kModify ? NIM_MODIFY
-                                                           : NIM_DELETE;
-  Shell_NotifyIconW(message, &record_);
+void Tray::Show(shell::TrayIcon icon, std::u16string_view tip) {
+  record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  record_.uCallbackMessage = kCallbackMessage;
+  record_.hIcon = icon == shell::TrayIcon::kActive ? active_.get() : idle_.get();
+  CopyText(record_.szTip, tip);
+  if (!Shell_NotifyIconW(NIM_MODIFY, &record_)) Shell_NotifyIconW(NIM_ADD, &record_);
+}
+
+void Tray::Remove() {
+  Shell_NotifyIconW(NIM_DELETE, &record_);
 }
 
 void Tray::Balloon(std::u16string_view title, std::u16string_view text) {

@@ -21,9 +21,10 @@ class Tray {
 
   Tray(HINSTANCE instance, HWND window);
 
-  // Fills the record from icon and tip and hands it to the shell; a delete hands
-  // over the record of the last add or modify, unchanged.
-  void Set(shell::TrayIcon icon, std::u16string_view tip, shell::TrayMode mode);
+  // Fills the record from icon and tip and changes the icon shown; adds it when the
+  // shell has none (at start-up, or a taskbar that was re-created).
+  void Show(shell::TrayIcon icon, std::u16string_view tip);
+  void Remove();
   // A notification balloon from the icon; the record itself is left as it was.
   void Balloon(std::u16string_view title, std::u16string_view text);
 

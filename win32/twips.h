@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "core/editor/windows.h"
+#include "core/editor/form_places.h"
 #include "win32/handles.h"
 
 namespace vantrel::win32 {

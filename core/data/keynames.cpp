@@ -3,6 +3,8 @@
 namespace vantrel {
 namespace {
 
+// The names as layout files store them: "Windos" (91, the Windows key) is spelt as
+// the files spell it, so it stays.
 constexpr KeyNameRow kRows[] = {
     {u"0", 48},           {u"1", 49},         {u"2", 50},        {u"3", 51},
     {u"4", 52},           {u"5", 53},         {u"6", 54},        {u"7", 55},

@@ -110,4 +110,18 @@ bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path, const TextCo
   return fs.ReplaceAtomically(path, WriteLayout(table, codec));
 }
 
+std::u16string LayoutDisplayName(std::u16string_view path) {
+  std::u16string name;
+  for (char16_t c : path) {
+    if (c == u'\\') {
+      name.clear();
+    } else if (c == u'.') {
+      break;
+    } else {
+      name.push_back(c);
+    }
+  }
+  return name;
+}
+
 }  // namespace vantrel

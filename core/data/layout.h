@@ -61,4 +61,8 @@ LayoutReadResult LoadLayoutFile(const FileSystem& fs, std::u16string_view path,
 [[nodiscard]] bool SaveLayoutFile(const FileSystem& fs, std::u16string_view path,
                                   const TextCodec& codec, const AssignmentTable& table);
 
+// The display name of a layout path: scanning from the start, a "\" empties the
+// name and a "." ends it (C:\fk\部品.fkl gives 部品; a dot in a folder ends it early).
+std::u16string LayoutDisplayName(std::u16string_view path);
+
 }  // namespace vantrel

@@ -20,11 +20,11 @@ struct NumberKey {
   std::u16string_view comment;
 };
 constexpr std::array<NumberKey, 5> kNumberKeys{{
-    {u"Form2Top", &Settings::Form2Top, 18, u"* エディタ画面の上下位置"},
-    {u"Form2Left", &Settings::Form2Left, 17, u"* エディタ画面の左右位置"},
-    {u"FileOn", &Settings::FileOn, 20, u"* 起動時上記のファイルを開く設定"},
-    {u"Timer1On", &Settings::Timer1On, 18, u"* MICRO CADAM Helix 用に自動切換設定"},
-    {u"ComS", &Settings::ComS, 22, u"* 通信ポート"},
+    {u"Form2Top", &Settings::editor_top, 18, u"* エディタ画面の上下位置"},
+    {u"Form2Left", &Settings::editor_left, 17, u"* エディタ画面の左右位置"},
+    {u"FileOn", &Settings::open_layout_at_start, 20, u"* 起動時上記のファイルを開く設定"},
+    {u"Timer1On", &Settings::hand_over_to_cad, 18, u"* MICRO CADAM Helix 用に自動切換設定"},
+    {u"ComS", &Settings::com_port, 22, u"* 通信ポート"},
 }};
 constexpr std::u16string_view kFkNameT = u"FkNameT";
 constexpr std::u16string_view kFkModel = u"FkModel";
@@ -75,7 +75,7 @@ void ReadSettings(std::string_view bytes, const TextCodec& codec, Settings& s) {
     const std::u16string_view line = decoded;
     // The first key name the line contains, in the written order, is its key.
     if (Contains(line, kFkNameT)) {
-      s.FkNameT.assign(FkNameTValue(line));
+      s.layout_path.assign(FkNameTValue(line));
       continue;
     }
     const auto number = std::find_if(kNumberKeys.begin(), kNumberKeys.end(),
@@ -85,7 +85,7 @@ void ReadSettings(std::string_view bytes, const TextCodec& codec, Settings& s) {
       if (const std::optional<std::int16_t> n = ParseLeadingInt16(ValueText(line)))
         s.*(number->field) = *n;
     } else if (Contains(line, kFkModel)) {
-      s.FkModel.assign(ValueText(line));
+      s.fk_model.assign(ValueText(line));
     }
   }
 }
@@ -100,7 +100,7 @@ std::string WriteSettings(const Settings& s, const TextCodec& codec) {
   t += u"*  MCADAM Helix 用 FK流用プログラム  設定値" + std::u16string(38, u' ') + u"*\r\n";
   t += frame + u"\r\n";
   t += stars + u"\r\n";
-  t += std::u16string(kFkNameT) + u"=" + s.FkNameT + std::u16string(kFkNameTTail) + u"\r\n";
+  t += std::u16string(kFkNameT) + u"=" + s.layout_path + std::u16string(kFkNameTTail) + u"\r\n";
   for (const NumberKey& k : kNumberKeys) {
     t += k.name;
     t += u'=';
@@ -110,7 +110,7 @@ std::string WriteSettings(const Settings& s, const TextCodec& codec) {
   }
   t += kFkModel;
   t += u'=';
-  AppendPadded(t, s.FkModel, kFkModelWidth);
+  AppendPadded(t, s.fk_model, kFkModelWidth);
   t += kFkModelComment;
   t += u"\r\n";
   return codec.Encode(t);

@@ -11,14 +11,15 @@ namespace vantrel {
 
 inline constexpr std::u16string_view kSettingsFileName = u"Vantrel.sys";
 
+// Each member is stored under the key named beside it; the keys are the file's own.
 struct Settings {
-  std::u16string FkNameT;     // start-up (current) layout path
-  std::int16_t Form2Top = 0;  // editor window position, twips
-  std::int16_t Form2Left = 0;
-  std::int16_t FileOn = 0;    // non-zero: load FkNameT at start-up
-  std::int16_t Timer1On = 0;  // 1: hand the device over to the CAD program
-  std::int16_t ComS = 1;      // COM port number
-  std::u16string FkModel;     // "6094", "48G9995", "X8000" or "" (not yet known)
+  std::u16string layout_path;             // FkNameT: the start-up (current) layout
+  std::int16_t editor_top = 0;            // Form2Top: the editor window's place, twips
+  std::int16_t editor_left = 0;           // Form2Left
+  std::int16_t open_layout_at_start = 0;  // FileOn: non-zero loads layout_path at start-up
+  std::int16_t hand_over_to_cad = 0;      // Timer1On: 1 hands the device to the CAD program
+  std::int16_t com_port = 1;              // ComS
+  std::u16string fk_model;  // FkModel: "6094", "48G9995", "X8000" or "" (not yet known)
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -41,7 +41,7 @@ void Send(PortOut& port, const Frame& frame) {
   if (frame.reopen) port.Reopen();
 }
 
-Bytes LampFrame29(std::uint8_t mode, LampMask mask) {
+Bytes LampFrameX8000(std::uint8_t mode, LampMask mask) {
   auto m = [mask](int i) { return static_cast<std::uint8_t>(mask >> (8 * i)); };
   return {0x1B, 0x13, 0x94, 0x00, 0x00, 0x00, 0x00, 0x1B, 0x11, 0x1B, 0x13, 0x1B, 0x13, 0x94, mode,
           0x00, 0x00, 0x00, 0x1B, 0x11, 0x1B, 0x13, 0x94, m(0), m(1), m(2), m(3), 0x1B, 0x11};
@@ -71,16 +71,16 @@ Frame Refresh(Model model) {
     case Model::k6094:
       return {LampFrame6094(kAllLamps), true, true};
     case Model::k48G9995:
-      return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false, true};
+      return {Join(kLitPrefix, LampFrameX8000(0x00, kAllLamps)), false, true};
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x00, kAllLamps), true, true};
+  return {LampFrameX8000(0x00, kAllLamps), true, true};
 }
 
 Frame ReleaseReset(Model model) {
   if (model == Model::k6094) return {LampFrame6094(kAllLamps), true, true};
-  return {Join(kLitPrefix, LampFrame29(0x00, kAllLamps)), false, true};
+  return {Join(kLitPrefix, LampFrameX8000(0x00, kAllLamps)), false, true};
 }
 
 Frame HoldLamp(Model model, int key) {
@@ -95,7 +95,7 @@ Frame HoldLamp(Model model, int key) {
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x01, AllBut(key)), false, true};
+  return {LampFrameX8000(0x01, AllBut(key)), false, true};
 }
 
 Frame LampsOff(Model model) {
@@ -109,7 +109,7 @@ Frame LampsOff(Model model) {
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x01, 0), false, true};
+  return {LampFrameX8000(0x01, 0), false, true};
 }
 
 Frame WakeUp(Model model, int tick) {
@@ -133,7 +133,7 @@ Frame KeyLampOnly(Model model, int key) {
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x00, only), false, true};
+  return {LampFrameX8000(0x00, only), false, true};
 }
 
 Frame EditorLampsOff(Model model) {
@@ -146,7 +146,7 @@ Frame EditorLampsOff(Model model) {
     case Model::kX8000:
       break;
   }
-  return {LampFrame29(0x01, 0), false, true};
+  return {LampFrameX8000(0x01, 0), false, true};
 }
 
 Frame LampTest(int code) {
@@ -155,11 +155,11 @@ Frame LampTest(int code) {
 }
 
 Frame TestLampsOff() {
-  return {LampFrame29(0x01, 0), false, true};
+  return {LampFrameX8000(0x01, 0), false, true};
 }
 
 Frame TestAllLamps() {
-  return {LampFrame29(0x00, kAllLamps), false, true};
+  return {LampFrameX8000(0x00, kAllLamps), false, true};
 }
 
 }  // namespace vantrel::device

@@ -10,7 +10,7 @@
 
 namespace vantrel::device {
 
-// The model behind FkModel. Only "6094" and "48G9995" (exact, whole string) have
+// The model behind fk_model. Only "6094" and "48G9995" (exact, whole string) have
 // frames of their own; every other value, the empty one included, is driven as an
 // "X8000". Key decoding only asks whether the model is the 6094.
 enum class Model { k6094, k48G9995, kX8000 };
@@ -40,7 +40,7 @@ void Send(PortOut& port, const Frame& frame);
 
 // The 29-byte lamp frame of the X8000 (also used for the 48G9995): mode byte and the
 // mask with key n at byte (n - 1) / 8, bit (n - 1) % 8 from the least significant.
-std::vector<std::uint8_t> LampFrame29(std::uint8_t mode, LampMask mask);
+std::vector<std::uint8_t> LampFrameX8000(std::uint8_t mode, LampMask mask);
 // The 6094's 5-byte lamp frame: 94 and the mask most significant bit first, key 1 =
 // 80 of the first byte.
 std::vector<std::uint8_t> LampFrame6094(LampMask mask);

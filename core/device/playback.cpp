@@ -62,7 +62,7 @@ void Playback::SetMenuOpen(bool open) {
 }
 
 void Playback::ReleaseHeldKeys(bool force) {
-  if (held_flag_ != 0 && !force && foreground_.Front().blocked) {
+  if (keys_held_ && !force && foreground_.Front().blocked) {
     release_owed_ = true;
     return;
   }
@@ -70,9 +70,9 @@ void Playback::ReleaseHeldKeys(bool force) {
 }
 
 bool Playback::ForegroundChanged() {
-  if (!release_owed_ || held_flag_ == 0 || foreground_.Front().blocked) return false;
+  if (!release_owed_ || !keys_held_ || foreground_.Front().blocked) return false;
   ReleaseHeld();
-  return held_flag_ == 0;
+  return !keys_held_;
 }
 
 void Playback::Drive() {
@@ -94,15 +94,15 @@ void Playback::Start(Press press) {
   const KeyEntry& entry = table_.Entry(press.page, press.key);
   // Counts come from layout files unchecked; the table holds at most 60 steps.
   const int count = std::min<int>(entry.count, kMaxSteps);
-  const bool only_releases = held_flag_ != 0 && holding_key_ == press.key;
+  const bool only_releases = keys_held_ && holding_key_ == press.key;
 
-  if ((count > 0 && !only_releases) || held_flag_ != 0) {
+  if ((count > 0 && !only_releases) || keys_held_) {
     const ForegroundWindow front = foreground_.Front();
     if (front.blocked) {
       // The system would drop every event, the releases of held keys too: press
       // nothing, and keep those keys held until a window that takes input is in front.
       mouse_state_ = press.page;
-      if (held_flag_ != 0) release_owed_ = true;
+      if (keys_held_) release_owed_ = true;
       Notify(front, InputNotices::Refusal::kBlocked);
       return;
     }
@@ -167,7 +167,7 @@ void Playback::SelectMouseState(std::int16_t page) {
 }
 
 void Playback::LetGoOfHeld() {
-  if (held_flag_ == 0) {
+  if (!keys_held_) {
     held_.clear();
     return;
   }
@@ -175,7 +175,7 @@ void Playback::LetGoOfHeld() {
   Send(port_, ReleaseReset(model));
   ReleaseHeld();
   // Down still, as far as the system is concerned: the lamp says so.
-  if (held_flag_ != 0) Send(port_, HoldLamp(model, holding_key_));
+  if (keys_held_) Send(port_, HoldLamp(model, holding_key_));
 }
 
 void Playback::ReleaseHeld() {
@@ -185,7 +185,7 @@ void Playback::ReleaseHeld() {
   }
   held_ = std::move(kept);
   release_owed_ = !held_.empty();
-  held_flag_ = release_owed_ ? 1 : 0;
+  keys_held_ = release_owed_;
 }
 
 bool Playback::Key(std::uint8_t vk, bool up) {
@@ -231,7 +231,7 @@ void Playback::KeyStep(std::u16string_view body, bool joined) {
   const std::size_t fit = std::min(step.size(), static_cast<std::size_t>(kMaxHeld) - held_.size());
   held_.insert(held_.end(), step.begin(), step.begin() + static_cast<std::ptrdiff_t>(fit));
   ReleaseFrom(step, fit);
-  held_flag_ = 1;
+  keys_held_ = true;
   holding_key_ = current_key_;
   Send(port_, HoldLamp(ModelOf(fk_model_), current_key_));
 }

@@ -77,7 +77,7 @@ class Playback {
 
   std::int16_t CurrentKey() const { return current_key_; }
   std::int16_t MouseState() const { return mouse_state_; }
-  bool Holding() const { return held_flag_ != 0; }
+  bool Holding() const { return keys_held_; }
   int HeldCount() const { return static_cast<int>(held_.size()); }
   // A macro is waiting for a paste, or presses are queued behind one.
   bool Busy() const { return macro_.has_value() || !queued_.empty(); }
@@ -145,7 +145,7 @@ class Playback {
 
   std::int16_t current_key_ = 0;
   std::int16_t mouse_state_ = 0;
-  std::int16_t held_flag_ = 0;
+  bool keys_held_ = false;
   std::int16_t holding_key_ = 0;
   std::vector<Pressed> held_;
   // Held keys a press or the shell meant to let go of, kept because the window in

@@ -101,7 +101,7 @@ std::u16string_view CapturedKeyName(int code) {
 KeyAssignment::KeyAssignment(const AssignKeyRequest& request, AssignKeyPlatform& platform)
     : request_(request), platform_(platform) {
   // The design places every slot off the client area until it holds a step.
-  Park(6240);
+  LineUpSlots(6240);
   const KeyEntry& entry = request_.entry;
   const int steps = std::clamp<int>(entry.count, 0, kSlots);
   if (steps > 0 && entry.mode != kModeJoined) {
@@ -167,7 +167,7 @@ void KeyAssignment::ScrollTo(StripTwips value) {
   if (count_ > 0 && edge_ + width_ >= kStripView) ShiftStrip(scroll_.value + slots_[0].left);
 }
 
-void KeyAssignment::Park(StripTwips from) {
+void KeyAssignment::LineUpSlots(StripTwips from) {
   for (int s = 1; s <= kSlots; ++s) {
     const int column = (s - 1) % 30;
     slots_[Index(s)] = {from + 360 * column, s <= 30 ? kSlotTop : 840, 375, Decimal(s),
@@ -186,7 +186,7 @@ void KeyAssignment::ClearStrip() {
   edge_ = width_ = length_ = 0;
   count_ = 0;
   scroll_ = {};
-  Park(6000);
+  LineUpSlots(6000);
   Paint(SlotColour::kButtonFace);
   records_ = {};
   split_ = false;

@@ -152,7 +152,7 @@ class KeyAssignment {
   StripTwips Width(std::u16string_view caption) const;
   void ShiftStrip(StripTwips by);
   void ClearStrip();
-  void Park(StripTwips from);
+  void LineUpSlots(StripTwips from);
   void Paint(SlotColour colour);
   void Refuse(const Refusal& refusal);
   // The text input dialog until it hands back a text the layout file can hold, or

@@ -65,20 +65,6 @@ std::u16string AssignKeyCaption(int key, int mouse_state) {
   return u"Button " + Decimal(key) + std::u16string(kStates[state - 1]);
 }
 
-std::u16string LayoutDisplayName(std::u16string_view path) {
-  std::u16string name;
-  for (char16_t c : path) {
-    if (c == u'\\') {
-      name.clear();
-    } else if (c == u'.') {
-      break;
-    } else {
-      name.push_back(c);
-    }
-  }
-  return name;
-}
-
 std::vector<std::u16string> PortListEntries(const std::vector<int>& present, int com_port) {
   std::vector<int> higher;
   for (int n : present) {
@@ -103,7 +89,7 @@ int PortNumberOf(std::u16string_view entry) {
     if (c < u'0' || c > u'9') return 1;
     n = n * 10 + (c - u'0');
   }
-  return n <= 32767 ? n : 1;  // ComS is 16-bit
+  return n <= 32767 ? n : 1;  // com_port is 16-bit
 }
 
 std::u16string WithLayoutExtension(std::u16string_view path) {
@@ -131,8 +117,9 @@ void LayoutEditor::Load() {
   if (window_loaded_ || closed_) return;
   window_loaded_ = true;
   Settings& s = session_.settings;
-  const std::vector<std::u16string> ports = PortListEntries(platform_.PresentComPorts(), s.ComS);
-  const auto chosen = std::find(ports.begin(), ports.end(), u"COM" + Decimal(s.ComS));
+  const std::vector<std::u16string> ports =
+      PortListEntries(platform_.PresentComPorts(), s.com_port);
+  const auto chosen = std::find(ports.begin(), ports.end(), u"COM" + Decimal(s.com_port));
   platform_.SetPortList(ports,
                         chosen == ports.end() ? -1 : static_cast<int>(chosen - ports.begin()));
 
@@ -151,21 +138,21 @@ void LayoutEditor::Load() {
   }
   lamp_test_code_ = 0;
   OpenPort();
-  platform_.PlaceWindow({s.Form2Top, s.Form2Left});
-  if (session_.layout_loaded) platform_.SetLayoutName(LayoutDisplayName(s.FkNameT));
-  save_in_place_ = session_.layout_loaded && !s.FkNameT.empty();
-  platform_.SetChecks(s.FileOn == 1, s.Timer1On == 1);
+  platform_.PlaceWindow({s.editor_top, s.editor_left});
+  if (session_.layout_loaded) platform_.SetLayoutName(LayoutDisplayName(s.layout_path));
+  save_in_place_ = session_.layout_loaded && !s.layout_path.empty();
+  platform_.SetChecks(s.open_layout_at_start == 1, s.hand_over_to_cad == 1);
 }
 
 void LayoutEditor::OpenPort() {
   wake_up_phase_ = 0;
   session_.port.Open(
-      {session_.settings.ComS, device::LineSettingsFor(Model()), kEditorInBufferSize});
+      {session_.settings.com_port, device::LineSettingsFor(Model()), kEditorInBufferSize});
 }
 
 void LayoutEditor::OnPortOpened(bool ok) {
   if (closed_) return;
-  if (!ok) return PortTrouble(PortUnavailableStatus(session_.settings.ComS));
+  if (!ok) return PortTrouble(PortUnavailableStatus(session_.settings.com_port));
   timers_.Arm(EditorTimer::kWakeUp, kWakeUpDelay);
 }
 
@@ -199,7 +186,7 @@ void LayoutEditor::LampTestTick() {
 void LayoutEditor::OnPortLost() {
   if (closed_ || !session_.port.IsOpen()) return;
   session_.port.Close();
-  PortTrouble(PortLostStatus(session_.settings.ComS));
+  PortTrouble(PortLostStatus(session_.settings.com_port));
 }
 
 void LayoutEditor::PressKey(int key) {
@@ -227,7 +214,7 @@ void LayoutEditor::ChooseMouseState(int option) {
 void LayoutEditor::ChooseModel(ModelOption option) {
   // Frames follow the new model at once; the port keeps its line settings until
   // the shell opens its own after the editor closes.
-  if (!closed_) session_.settings.FkModel = kModelNames[static_cast<int>(option)];
+  if (!closed_) session_.settings.fk_model = kModelNames[static_cast<int>(option)];
 }
 
 void LayoutEditor::SelectModel(ModelOption option) {
@@ -237,20 +224,20 @@ void LayoutEditor::SelectModel(ModelOption option) {
 
 void LayoutEditor::ChoosePort(std::u16string_view entry) {
   // Not reopened here: the shell opens the new port when the editor closes.
-  if (!closed_) session_.settings.ComS = static_cast<std::int16_t>(PortNumberOf(entry));
+  if (!closed_) session_.settings.com_port = static_cast<std::int16_t>(PortNumberOf(entry));
 }
 
 void LayoutEditor::SetOpenAtStartup(bool ticked) {
-  if (!closed_) session_.settings.FileOn = ticked ? 1 : 0;
+  if (!closed_) session_.settings.open_layout_at_start = ticked ? 1 : 0;
 }
 
 void LayoutEditor::SetAutoHandOver(bool ticked) {
-  if (!closed_) session_.settings.Timer1On = ticked ? 1 : 0;
+  if (!closed_) session_.settings.hand_over_to_cad = ticked ? 1 : 0;
 }
 
 void LayoutEditor::NewLayout() {
   if (closed_ || !platform_.Confirm(kClearTitle, ClearQuestionText())) return;
-  // FkNameT stays, so Save writes the emptied table over the file it came from.
+  // layout_path stays, so Save writes the emptied table over the file it came from.
   session_.table.Clear();
   session_.layout_loaded = false;
   platform_.SetLayoutName(u"");
@@ -261,16 +248,16 @@ void LayoutEditor::OpenLayout() {
   const std::optional<std::u16string> path = platform_.ChooseLayoutToOpen(session_.working_folder);
   if (!path) return;
   Settings& s = session_.settings;
-  s.FkNameT = *path;
-  const LayoutReadResult read = LoadLayoutFile(files_, s.FkNameT, codec_, session_.table);
+  s.layout_path = *path;
+  const LayoutReadResult read = LoadLayoutFile(files_, s.layout_path, codec_, session_.table);
   if (read.failed()) {
     // The table holds what could be read, which is not the file: a Save must not
     // write it back there unasked.
     save_in_place_ = false;
-    platform_.ShowMessage(kOpenTitle, OpenFailedText(s.FkNameT, read));
+    platform_.ShowMessage(kOpenTitle, OpenFailedText(s.layout_path, read));
     return;
   }
-  platform_.SetLayoutName(LayoutDisplayName(s.FkNameT));
+  platform_.SetLayoutName(LayoutDisplayName(s.layout_path));
   session_.layout_loaded = true;
   save_in_place_ = true;
 }
@@ -281,7 +268,7 @@ void LayoutEditor::SaveLayout() {
     SaveLayoutAs();
     return;
   }
-  static_cast<void>(WriteLayoutTo(session_.settings.FkNameT));
+  static_cast<void>(WriteLayoutTo(session_.settings.layout_path));
 }
 
 void LayoutEditor::SaveLayoutAs() {
@@ -296,10 +283,10 @@ void LayoutEditor::SaveLayoutAs() {
       !platform_.Confirm(kSaveTitle, OverwriteQuestionText(path))) {
     return;
   }
-  // Nothing changes unless the file was written: FkNameT must not name a layout
+  // Nothing changes unless the file was written: layout_path must not name a layout
   // that does not exist.
   if (!WriteLayoutTo(path)) return;
-  session_.settings.FkNameT = path;
+  session_.settings.layout_path = path;
   platform_.SetLayoutName(LayoutDisplayName(path));
   session_.layout_loaded = true;
   save_in_place_ = true;
@@ -353,10 +340,10 @@ WindowPosition LayoutEditor::Close(WindowPosition where) {
     timers_.Disarm(EditorTimer::kLampTest);
     session_.port.Close();
     // A window dragged far off beyond the 16-bit range is stored at its edge.
-    s.Form2Top = static_cast<std::int16_t>(std::clamp(where.top, -32768, 32767));
-    s.Form2Left = static_cast<std::int16_t>(std::clamp(where.left, -32768, 32767));
+    s.editor_top = static_cast<std::int16_t>(std::clamp(where.top, -32768, 32767));
+    s.editor_left = static_cast<std::int16_t>(std::clamp(where.left, -32768, 32767));
   }
-  return {s.Form2Top, s.Form2Left};
+  return {s.editor_top, s.editor_left};
 }
 
 void LayoutEditor::Send(const Frame& frame) {

@@ -16,9 +16,9 @@
 #include "core/data/text.h"
 #include "core/device/frames.h"
 #include "core/device/platform.h"
+#include "core/editor/form_places.h"
 #include "core/editor/printout.h"
 #include "core/editor/session.h"
-#include "core/editor/windows.h"
 
 namespace vantrel::editor {
 
@@ -52,9 +52,6 @@ std::u16string PortLostStatus(int com_port);
 // mouse state 1 to 4.
 std::u16string AssignKeyCaption(int key, int mouse_state);
 
-// The display name of a layout path: scanning from the start, a "\" empties the
-// name and a "." ends it (C:\fk\部品.fkl gives 部品; a dot in a folder ends it early).
-std::u16string LayoutDisplayName(std::u16string_view path);
 // The port list: "COM1" to "COM9", then every higher port present (and the
 // configured one, present or not), in ascending order.
 std::vector<std::u16string> PortListEntries(const std::vector<int>& present, int com_port);
@@ -160,7 +157,7 @@ class LayoutEditor {
   bool Closed() const { return closed_; }
 
  private:
-  device::Model Model() const { return device::ModelOf(session_.settings.FkModel); }
+  device::Model Model() const { return device::ModelOf(session_.settings.fk_model); }
   void SelectModel(ModelOption option);
   void OpenPort();
   void WakeUpTick();
@@ -180,7 +177,7 @@ class LayoutEditor {
   int mouse_state_ = 0;
   int lamp_test_code_ = 0;
   int wake_up_phase_ = 0;  // the 6094 takes its wake-up in three ticks
-  // Save writes FkNameT without a dialog only while the table is the layout the
+  // Save writes layout_path without a dialog only while the table is the layout the
   // window has shown under that name (or was emptied by New after it); after a
   // failed Open it holds something else, and Save asks where to write.
   bool save_in_place_ = false;

@@ -12,12 +12,12 @@
 namespace vantrel::editor {
 
 // What the editor works on while it is open. The shell's port is closed for that
-// time; the editor opens its own port (with settings.ComS and settings.FkModel)
+// time; the editor opens its own port (with settings.com_port and settings.fk_model)
 // and must have closed it again when it returns.
 struct EditorSession {
   AssignmentTable& table;
   Settings& settings;
-  bool& layout_loaded;  // a layout named by settings.FkNameT is in the table
+  bool& layout_loaded;  // a layout named by settings.layout_path is in the table
   std::u16string_view working_folder;
   device::DevicePort& port;
   // The key-assignment dialog's capture state, kept for the whole run.

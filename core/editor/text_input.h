@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/editor/windows.h"
+#include "core/editor/form_places.h"
 
 namespace vantrel::editor {
 

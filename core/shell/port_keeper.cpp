@@ -14,9 +14,8 @@ std::u16string PortLostText(int com_port) {
   return u"COM" + Decimal(com_port) + u" との接続が切れました。FK キーボードの接続を待っています。";
 }
 
-PortKeeper::PortKeeper(device::DevicePort& port, device::DeviceLink& link,
-                       const Settings& settings, ShellPlatform& platform,
-                       device::Timers<ShellTimer>& timers)
+PortKeeper::PortKeeper(device::DevicePort& port, device::DeviceLink& link, const Settings& settings,
+                       ShellPlatform& platform, device::Timers<ShellTimer>& timers)
     : port_(port), link_(link), settings_(settings), platform_(platform), timers_(timers) {}
 
 void PortKeeper::Start() {
@@ -79,7 +78,7 @@ void PortKeeper::ModelDetected() {
   // The port was opened for a model not yet known; its line settings apply only at
   // an opening.
   if (state_ != PortState::kPlaying) return;
-  if (device::LineSettingsFor(device::ModelOf(settings_.FkModel)) == opened_with_.line) return;
+  if (device::LineSettingsFor(device::ModelOf(settings_.fk_model)) == opened_with_.line) return;
   Open(opened_with_.in_buffer_size, {false, true});
 }
 
@@ -90,8 +89,8 @@ void PortKeeper::Shutdown() {
 }
 
 void PortKeeper::Open(int in_buffer_size, AfterOpen after) {
-  opened_with_ = {settings_.ComS,
-                  device::LineSettingsFor(device::ModelOf(settings_.FkModel)), in_buffer_size};
+  opened_with_ = {settings_.com_port, device::LineSettingsFor(device::ModelOf(settings_.fk_model)),
+                  in_buffer_size};
   after_open_ = after;
   state_ = PortState::kOpening;
   port_.Open(opened_with_);
@@ -107,8 +106,8 @@ void PortKeeper::Trouble(bool lost) {
   state_ = PortState::kLost;
   if (!told_) {
     told_ = true;
-    platform_.Balloon(kProgramName,
-                      lost ? PortLostText(settings_.ComS) : PortUnavailableText(settings_.ComS));
+    platform_.Balloon(kProgramName, lost ? PortLostText(settings_.com_port)
+                                         : PortUnavailableText(settings_.com_port));
   }
   timers_.Arm(ShellTimer::kReconnect, kReconnectInterval);
 }

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "core/data/layout.h"
-#include "core/editor/editor.h"
 
 namespace vantrel::shell {
 
@@ -79,14 +78,14 @@ Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink&
       link_timers_(link_timers),
       files_(files),
       codec_(codec),
-      link_(table_, settings_.FkModel, ports.device, input, mouse, clipboard, foreground,
+      link_(table_, settings_.fk_model, ports.device, input, mouse, clipboard, foreground,
             link_timers, *this),
       keeper_(ports.device, link_, settings_, platform, timers) {}
 
 void Resident::Start() {
   if (started_) return;
   started_ = true;
-  settings_.ComS = 1;
+  settings_.com_port = 1;
   timers_.Disarm(ShellTimer::kHandOver);
   if (platform_.AnotherInstanceRunning()) {
     already_running_ = true;
@@ -110,14 +109,14 @@ void Resident::Start() {
     keep_settings_file_ = true;
     notices.push_back(SettingsUnreadableText(settings_path_));
   }
-  if (settings_.Timer1On == 1) timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
-  if (settings_.FileOn != 0 && LoadLayout(settings_.FkNameT) == ReadStatus::kUnreadable) {
-    notices.push_back(LayoutUnreadableText(settings_.FkNameT));
+  if (settings_.hand_over_to_cad == 1) timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
+  if (settings_.open_layout_at_start != 0 &&
+      LoadLayout(settings_.layout_path) == ReadStatus::kUnreadable) {
+    notices.push_back(LayoutUnreadableText(settings_.layout_path));
   }
   platform_.SetCurrentLayoutCaption(u"");
-  Tray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup, TrayMode::kAdd);
-  if (layout_loaded_)
-    platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
+  ShowTray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipStartup);
+  if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutDisplayName(settings_.layout_path));
   for (const std::u16string& notice : notices) platform_.Balloon(kProgramName, notice);
   // The start-up sequence and the refresh follow once the port is open (or once a
   // missing port appears).
@@ -134,8 +133,8 @@ void Resident::Shutdown() {
   }
   // Nothing may fire while an error box below runs its own message loop.
   for (ShellTimer id : {ShellTimer::kHandOver, ShellTimer::kReconnect}) timers_.Disarm(id);
-  for (LinkTimer id : {LinkTimer::kRefresh, LinkTimer::kGather, LinkTimer::kText,
-                       LinkTimer::kBurst}) {
+  for (LinkTimer id :
+       {LinkTimer::kRefresh, LinkTimer::kGather, LinkTimer::kText, LinkTimer::kBurst}) {
     link_timers_.Disarm(id);
   }
   // Whatever way the program ends and whatever window is in front, no key stays down.
@@ -144,7 +143,7 @@ void Resident::Shutdown() {
   const bool saved = keep_settings_file_ ||
                      files_.ReplaceAtomically(settings_path_, WriteSettings(settings_, codec_));
   keeper_.Shutdown();
-  if (tray_added_) Tray(tray_icon_, tray_tip_, TrayMode::kDelete);
+  if (std::exchange(tray_shown_, false)) platform_.RemoveTray();
   if (!saved) {
     const std::u16string text = SettingsNotSavedText(settings_path_);
     // A message box would hold up the sign-out: the next start tells it instead.
@@ -163,7 +162,7 @@ void Resident::EndSession() {
   Shutdown();
 }
 
-void Resident::OnComm() {
+void Resident::OnBytesReceived() {
   if (shut_down_ || !started_ || !keeper_.Playing()) return;
   timers_.Disarm(ShellTimer::kHandOver);
   const std::vector<std::uint8_t> bytes = port_.TakeReceived();
@@ -219,32 +218,30 @@ void Resident::ChooseRecent(int entry) {
   TakeWorkingFolder();
   // The file that was listed, even when its name has more than one "." or the
   // working folder has moved since.
-  settings_.FkNameT = path;
+  settings_.layout_path = path;
   // A file that cannot be read leaves the table, the caption and the icon as a
   // missing one does: they must not claim a layout that is not there.
   const ReadStatus read = LoadLayout(path);
   if (read == ReadStatus::kUnreadable) platform_.Balloon(kProgramName, LayoutUnreadableText(path));
   if (read != ReadStatus::kOk) return;
   platform_.SetCurrentLayoutCaption(captions_[entry - 1]);
-  Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
+  ShowTray(TrayIcon::kActive, kTipChanged);
 }
 
-void Resident::Editor() {
+void Resident::OpenEditor() {
   if (shut_down_ || !started_ || editor_open_) return;
   link_.CancelMacro();
   link_.ReleaseHeldKeys();
   timers_.Disarm(ShellTimer::kHandOver);
   editor_open_ = true;
   keeper_.Lend();
-  platform_.RunEditor(
-      {table_, settings_, layout_loaded_, working_folder_, editor_port_, capture_state_,
-       link_.MouseState()});
+  platform_.RunEditor({table_, settings_, layout_loaded_, working_folder_, editor_port_,
+                       capture_state_, link_.MouseState()});
   editor_open_ = false;
   if (shut_down_) return;
-  if (layout_loaded_)
-    platform_.SetCurrentLayoutCaption(editor::LayoutDisplayName(settings_.FkNameT));
+  if (layout_loaded_) platform_.SetCurrentLayoutCaption(LayoutDisplayName(settings_.layout_path));
   keeper_.Return(layout_loaded_);
-  Tray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
+  ShowTray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipChanged);
   ResumeHandOver();
 }
 
@@ -258,7 +255,7 @@ void Resident::Exit() {
 }
 
 void Resident::TrayRecreated() {
-  if (tray_added_ && !shut_down_) platform_.SetTray(tray_icon_, tray_tip_, TrayMode::kAdd);
+  if (tray_shown_ && !shut_down_) platform_.ShowTray(tray_icon_, tray_tip_);
 }
 
 void Resident::MenuOpen(bool open) {
@@ -299,7 +296,7 @@ ReadStatus Resident::LoadLayout(std::u16string_view path) {
 }
 
 void Resident::ModelDetected(std::u16string_view model) {
-  settings_.FkModel = model;
+  settings_.fk_model = model;
   // The port was opened for a model not yet known; the reopen waits until the link
   // has finished with the data in hand.
   model_detected_ = true;
@@ -334,9 +331,9 @@ void Resident::BuildRecent() {
   platform_.SetRecentCaptions(captions_);
 }
 
-void Resident::Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode) {
-  platform_.SetTray(icon, tip, mode);
-  tray_added_ = mode != TrayMode::kDelete;
+void Resident::ShowTray(TrayIcon icon, std::u16string_view tip) {
+  platform_.ShowTray(icon, tip);
+  tray_shown_ = true;
   tray_icon_ = icon;
   tray_tip_ = tip;
 }
@@ -351,7 +348,7 @@ void Resident::HandOverTick() {
   if (!link_.Receiving()) {
     const bool handed_over = keeper_.State() == PortState::kHandedOver;
     if (IsHandOverTitle(platform_.ForegroundTitle())) {
-      Tray(TrayIcon::kIdle, kTipChanged, TrayMode::kModify);
+      ShowTray(TrayIcon::kIdle, kTipChanged);
       if (!handed_over) {
         // Keys held by split mode would stay down in the CAD program, which has no
         // way to release them: let go of them with the device, and of the rest of a
@@ -361,7 +358,7 @@ void Resident::HandOverTick() {
         keeper_.HandOver();
       }
     } else if (handed_over) {
-      if (layout_loaded_) Tray(TrayIcon::kActive, kTipChanged, TrayMode::kModify);
+      if (layout_loaded_) ShowTray(TrayIcon::kActive, kTipChanged);
       keeper_.TakeBack();
     }
   }
@@ -369,7 +366,7 @@ void Resident::HandOverTick() {
 }
 
 void Resident::ResumeHandOver() {
-  if (shut_down_ || editor_open_ || settings_.Timer1On != 1 || link_.Receiving()) return;
+  if (shut_down_ || editor_open_ || settings_.hand_over_to_cad != 1 || link_.Receiving()) return;
   timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
 }
 

@@ -21,8 +21,7 @@
 
 namespace vantrel::shell {
 
-enum class TrayIcon { kIdle, kActive };  // PIC: white panel, PIC1: green panel
-enum class TrayMode { kAdd = 0, kModify = 1, kDelete = 2 };
+enum class TrayIcon { kIdle, kActive };  // a white panel: no layout; a green one: a layout loaded
 
 inline constexpr std::u16string_view kTipStartup = u"Quillbox";
 inline constexpr std::u16string_view kTipChanged = u"アイコン変更";
@@ -51,7 +50,10 @@ class ShellPlatform {
   virtual std::u16string ForegroundTitle() = 0;
   // Lets queued window messages run once (the hand-over tick does this).
   virtual void PumpMessagesOnce() = 0;
-  virtual void SetTray(TrayIcon icon, std::u16string_view tip, TrayMode mode) = 0;
+  // Shows the icon with its tip, or changes the one shown; shows it again after the
+  // taskbar was re-created.
+  virtual void ShowTray(TrayIcon icon, std::u16string_view tip) = 0;
+  virtual void RemoveTray() = 0;
   // A notification balloon from the tray icon; never blocks.
   virtual void Balloon(std::u16string_view title, std::u16string_view text) = 0;
   // A blocking message box for a failure the user must know about.
@@ -60,8 +62,9 @@ class ShellPlatform {
   // ending); the next start takes it (once) and shows it.
   virtual void KeepNoticeForNextStart(std::u16string_view text) = 0;
   virtual std::u16string TakeNoticeFromLastRun() = 0;
-  virtual void SetCurrentLayoutCaption(std::u16string_view caption) = 0;              // File0
-  virtual void SetRecentCaptions(const std::array<std::u16string, 5>& captions) = 0;  // File1..5
+  // The menu's first entry (the current layout) and its five recent ones.
+  virtual void SetCurrentLayoutCaption(std::u16string_view caption) = 0;
+  virtual void SetRecentCaptions(const std::array<std::u16string, 5>& captions) = 0;
   virtual void OpenHelp() = 0;  // "Vantrel.chm"
   // Shows the editor modally; returns when it closes.
   virtual void RunEditor(const editor::EditorSession& session) = 0;
@@ -115,15 +118,15 @@ class Resident final : private device::LinkEvents {
   // Events of the device port: the result of an opening, data waiting, and the port
   // gone from under us.
   void OnPortOpened(bool ok);
-  void OnComm();
+  void OnBytesReceived();
   void OnPortLost();
   // A one-shot timer of the shell's, or of its device link's, expired.
   void OnTimer(ShellTimer id);
   void OnTimer(device::LinkTimer id);
 
   // Pop-up menu commands.
-  void ChooseRecent(int entry);  // File1..File5
-  void Editor();
+  void ChooseRecent(int entry);  // 1 to 5, the newest first
+  void OpenEditor();
   void Help();
   void Exit();
   // The shell's notification area was rebuilt (Explorer restarted): add the icon again.
@@ -135,7 +138,6 @@ class Resident final : private device::LinkEvents {
   void OnPasteTaken();
   // Another window came to the front.
   void ForegroundChanged();
-
 
   Settings& settings() { return settings_; }
   AssignmentTable& table() { return table_; }
@@ -159,7 +161,7 @@ class Resident final : private device::LinkEvents {
   // Reopens the port with the line settings of a model that detection has just named.
   void ReopenForDetectedModel();
   void BuildRecent();
-  void Tray(TrayIcon icon, std::u16string_view tip, TrayMode mode);
+  void ShowTray(TrayIcon icon, std::u16string_view tip);
   void HandOverTick();
   void ResumeHandOver();
 
@@ -190,7 +192,7 @@ class Resident final : private device::LinkEvents {
   std::array<std::u16string, 5> captions_;  // as the menu shows them
   TrayIcon tray_icon_ = TrayIcon::kIdle;
   std::u16string tray_tip_;
-  bool tray_added_ = false;
+  bool tray_shown_ = false;
 
   bool started_ = false;
   bool shut_down_ = false;

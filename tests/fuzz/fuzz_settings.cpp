@@ -22,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (std::count(written.begin(), written.end(), '\n') != 12) std::abort();
   Settings back;
   ReadSettings(written, codec, back);
-  if (back.Form2Top != s.Form2Top || back.Form2Left != s.Form2Left || back.FileOn != s.FileOn ||
-      back.Timer1On != s.Timer1On || back.ComS != s.ComS)
+  if (back.editor_top != s.editor_top || back.editor_left != s.editor_left ||
+      back.open_layout_at_start != s.open_layout_at_start ||
+      back.hand_over_to_cad != s.hand_over_to_cad || back.com_port != s.com_port)
     std::abort();
   if (WriteSettings(back, codec) != written) std::abort();
   return 0;

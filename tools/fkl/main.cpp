@@ -162,8 +162,8 @@ int Run(const std::vector<std::string>& args) {
     std::printf(
         "FkNameT=%s\nForm2Top=%d\nForm2Left=%d\nFileOn=%d\nTimer1On=%d\nComS=%d\n"
         "FkModel=%s\n",
-        Show(s.FkNameT).c_str(), s.Form2Top, s.Form2Left, s.FileOn, s.Timer1On, s.ComS,
-        Show(s.FkModel).c_str());
+        Show(s.layout_path).c_str(), s.editor_top, s.editor_left, s.open_layout_at_start,
+        s.hand_over_to_cad, s.com_port, Show(s.fk_model).c_str());
     if (args.size() == 4 && !fs.ReplaceAtomically(FromUtf8(args[3]), WriteSettings(s, codec)))
       return Fail(args[3] + ": cannot write");
     return 0;

@@ -33,6 +33,7 @@ TEST(Frames, GoldenPerModelAndLampBitOrders) {
     LineSettings line;
   };
   const std::string pad = Repeat(" 00"s, 17), g = "1B 11 1B 13 1B 12 ";
+  // clang-format off
   const Row rows[] = {
       {Model::kX8000, lit29 + " +reopen lamps", "1B 13 1B 12 20 " + lit29 + " lamps",
        F29("01", "FD FF FF FF") + " lamps", F29("01", "00 00 00 00") + " lamps",
@@ -48,6 +49,7 @@ TEST(Frames, GoldenPerModelAndLampBitOrders) {
        "94 00 80" + Repeat(" 00"s, 26) + " lamps", "94" + Repeat(" 00"s, 28) + " lamps",
        "01|06|08 +reopen|", {true, true}},
   };
+  // clang-format on
   EXPECT_EQ(Out(StartupSequence()), "06 1B 13 1B 13 1B 13 1B 18 20");
   EXPECT_EQ(Out(Refresh6094First()), "08");
   for (const Row& r : rows) {
@@ -83,7 +85,7 @@ TEST(Frames, GoldenPerModelAndLampBitOrders) {
                                    {9, "FF FE FF FF", "FF 7F FF FF"},
                                    {12, "FF F7 FF FF", "FF EF FF FF"},
                                    {32, "FF FF FF 7F", "FF FF FF FE"}}) {
-    EXPECT_EQ(Hex(LampFrame29(0x01, AllBut(key))), F29("01", in29));
+    EXPECT_EQ(Hex(LampFrameX8000(0x01, AllBut(key))), F29("01", in29));
     EXPECT_EQ(Hex(LampFrame6094(AllBut(key))), "94 "s + in6094);
   }
 }

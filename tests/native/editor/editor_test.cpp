@@ -16,13 +16,12 @@ TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
     int last_page;      // the mouse state the last FK key press played with
     const char* shown;  // the model option selected, then the page
     int key, page;      // the key pressed, and its page (0: none selected yet)
-  } rows[] = {
-      {u"X8000", 3, "0\nmouse 0", 9, 1},
-      {u"", 3, "0\nmouse 0", 9, 1},  // made an X8000
-      {u"6094", 0, "2\nmouse 0", 9, 1},
-      // The 48G9995 stays on the last press's page; with none, "無" comes at a key.
-      {u"48G9995", 0, "1\nmouse -1", 9, 0},
-      {u"48G9995", 4, "1\nmouse 3", 1, 4}};
+  } rows[] = {{u"X8000", 3, "0\nmouse 0", 9, 1},
+              {u"", 3, "0\nmouse 0", 9, 1},  // made an X8000
+              {u"6094", 0, "2\nmouse 0", 9, 1},
+              // The 48G9995 stays on the last press's page; with none, "無" comes at a key.
+              {u"48G9995", 0, "1\nmouse -1", 9, 0},
+              {u"48G9995", 4, "1\nmouse 3", 1, 4}};
   for (const Row& r : rows) {
     SCOPED_TRACE(ToUtf8(r.model));
     Rig rig(r.model, r.last_page);
@@ -34,7 +33,7 @@ TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
                                OpenAsked(3, 1024, m == Model::k6094) +
                                "place -120 4000\nname 部品\nchecks 1 0\n" + Opened(3) +
                                "arm wakeup 50\n" + wake);
-    EXPECT_EQ(rig.settings.FkModel, *r.model ? r.model : u"X8000");
+    EXPECT_EQ(rig.settings.fk_model, *r.model ? r.model : u"X8000");
     rig.e.PressKey(r.key);
     const std::string k = std::to_string(r.key) + " ";
     EXPECT_EQ(rig.t.Take(), (r.page ? "" : "mouse 0\n") + Sent(device::KeyLampOnly(m, r.key)) +
@@ -47,7 +46,7 @@ TEST(Editor, LoadsWakesTheDeviceAndLightsOnlyTheEditedKeyPerModel) {
 
 TEST(Editor, SettingsTheLampTestAndClosing) {
   Rig rig;
-  rig.settings.ComS = 12;
+  rig.settings.com_port = 12;
   rig.platform.present = {15, 3, 11};  // COM12 configured but unplugged stays listed
   EXPECT_TRUE(rig.Start().starts_with("ports 12 10\n"));
   rig.e.ChooseModel(ModelOption::k6094);  // frames follow at once; the line stays
@@ -84,13 +83,13 @@ TEST(Editor, AWindowOffEveryMonitorMovesIntoTheNearestAsLittleAsItCan) {
 
 TEST(EditorFiles, SaveAsksForAFileNeverShownAndNewThenSaveBlanksTheShownOne) {
   Rig rig;
-  rig.loaded = false;  // FkNameT names a file the window never showed
+  rig.loaded = false;  // layout_path names a file the window never showed
   rig.Start();
   rig.table.Entry(2, 5).body[1] = u"A";
   rig.platform.chosen = u"C:\\fk\\新";
   rig.files.read_only = true;
   rig.e.SaveLayout();
-  EXPECT_EQ(rig.settings.FkNameT, u"C:\\fk\\部品.fkl");  // nothing claims a failed write
+  EXPECT_EQ(rig.settings.layout_path, u"C:\\fk\\部品.fkl");  // nothing claims a failed write
   rig.files.read_only = false;
   rig.e.SaveLayout();
   rig.e.NewLayout();

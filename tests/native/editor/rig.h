@@ -55,7 +55,7 @@ struct FakeEditorPlatform : EditorPlatform {
   int fails_at = 0;  // the printer's failing call; -1: the print dialog is cancelled
 };
 
-// ComS 3, FileOn 1, at (-120, 4000), with C:\fk\部品.fkl loaded and shown.
+// com_port 3, open_layout_at_start 1, at (-120, 4000), with C:\fk\部品.fkl loaded and shown.
 struct Rig {
   explicit Rig(std::u16string model = u"X8000", int last_mouse = 0)
       : session{table, settings, loaded, folder, port, capture, last_mouse} {

@@ -63,7 +63,7 @@ TEST(HandOver, AFailedTakeBackRetriesEverySecondTellsTheUserOnceAndStopsForTheCa
   EXPECT_EQ(rig.Advance(5000).find("open"), std::string::npos);
   EXPECT_FALSE(rig.serial.open);
   // The editor and the shut-down leave the lamps alone while handed over.
-  rig.r().Editor();
+  rig.r().OpenEditor();
   EXPECT_EQ(rig.Take(), "editor\n" + OpenAsked(1, 1024) + kIdleChanged + Opened(1));
   Tick(rig);  // handed over again
   // Without a layout the idle icon stays when the port is taken back.
@@ -72,7 +72,7 @@ TEST(HandOver, AFailedTakeBackRetriesEverySecondTellsTheUserOnceAndStopsForTheCa
   rig.platform.title = u"MC/W";
   Tick(rig);
   rig.r().Exit();
-  EXPECT_EQ(rig.Take(), "save C:\\work\\Vantrel.sys\ntray delete idle アイコン変更\nquit\n");
+  EXPECT_EQ(rig.Take(), "save C:\\work\\Vantrel.sys\ntray removed\nquit\n");
 }
 
 TEST(HandOver, TicksLetMessagesRunButNeverCloseThePortInTheMiddleOfAKey) {
@@ -122,7 +122,7 @@ TEST(Detection, ADetected6094GetsItsLineSettingsAtOnceAndKey1Plays) {
   Rig rig;
   rig.StartWithLayout(u"", false);
   EXPECT_EQ(rig.Receive({0x03}), "close\n" + OpenLines(1, 2048, true));
-  EXPECT_EQ(rig.r().settings().FkModel, u"6094");
+  EXPECT_EQ(rig.r().settings().fk_model, u"6094");
   EXPECT_EQ(rig.Advance(550), "port 08\nport 94 FF FF FF FF\nreopen\n");
   EXPECT_EQ(rig.Receive({0x00}), kKeyA);
   // Power cycled behind a lost port, it names itself again: that 03 is no key 4.
@@ -138,7 +138,7 @@ TEST(Detection, ADetected6094GetsItsLineSettingsAtOnceAndKey1Plays) {
   std::vector<std::uint8_t> id(32, '0');
   id[10] = '~';
   EXPECT_EQ(x.Receive(id), "");
-  EXPECT_EQ(x.r().settings().FkModel, u"48G9995");
+  EXPECT_EQ(x.r().settings().fk_model, u"48G9995");
 }
 
 TEST(Outage, AMissingOrLostPortIsWaitedForWithTheUserToldOnceAndThenStartedAsUsual) {
@@ -146,9 +146,10 @@ TEST(Outage, AMissingOrLostPortIsWaitedForWithTheUserToldOnceAndThenStartedAsUsu
   rig.serial.present = false;
   rig.PutSettings(u"ComS=3 *\r\nFkModel=48G9995 *\r\n");
   rig.r().Start();
-  EXPECT_EQ(rig.Take(), "File0=\ntray add idle Quillbox\n" + OpenAsked(3, 2048) +
-                            "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(3, false) +
-                            "balloon Vantrel COM3 を開けません。FK キーボードの接続を待っています。\n");
+  EXPECT_EQ(rig.Take(),
+            "current \ntray idle Quillbox\n" + OpenAsked(3, 2048) +
+                "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(3, false) +
+                "balloon Vantrel COM3 を開けません。FK キーボードの接続を待っています。\n");
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   const std::string waiting = rig.Advance(5000);
   EXPECT_EQ(waiting.find("balloon"), std::string::npos);
@@ -178,7 +179,7 @@ TEST(Outage, AMissingOrLostPortIsWaitedForWithTheUserToldOnceAndThenStartedAsUsu
   EXPECT_EQ(rig.Receive({0x1B, 0x21}), kKeyA);
   // An editor closing on a missing port: a later outage is told again, and waited for.
   rig.platform.editor = [&](const EditorSession&) { rig.serial.present = false; };
-  rig.r().Editor();
+  rig.r().OpenEditor();
   EXPECT_NE(rig.Take().find("open failed COM3\nballoon Vantrel COM3 を開けません。"),
             std::string::npos);
   rig.serial.present = true;
@@ -191,11 +192,12 @@ TEST(Outage, APortThatFailsToReopenAfterARefreshCountsAsLostAndShutdownLeavesItA
   rig.r().Start();
   rig.Take();
   rig.serial.present = false;
-  EXPECT_NE(rig.Advance(500).find("reopen\nlost\nclose\nballoon Vantrel COM1 との接続が切れました。"),
-            std::string::npos);
+  EXPECT_NE(
+      rig.Advance(500).find("reopen\nlost\nclose\nballoon Vantrel COM1 との接続が切れました。"),
+      std::string::npos);
   EXPECT_EQ(rig.timers.In("reconnect"), 1000);
   rig.r().Shutdown();  // nothing written to the port
-  EXPECT_EQ(rig.Take(), "save C:\\work\\Vantrel.sys\ntray delete idle Quillbox\nquit\n");
+  EXPECT_EQ(rig.Take(), "save C:\\work\\Vantrel.sys\ntray removed\nquit\n");
   EXPECT_TRUE(rig.timers.due.empty());
 }
 

@@ -10,14 +10,14 @@ namespace {
 TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
   Rig rig;
   rig.r().Start();
-  EXPECT_EQ(rig.Take(), "File0=\ntray add idle Quillbox\n" + OpenAsked(1, 2048) +
-                              "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(1) +
-                              kStartupFrame);
+  EXPECT_EQ(rig.Take(), "current \ntray idle Quillbox\n" + OpenAsked(1, 2048) +
+                            "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(1) + kStartupFrame);
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.Advance(10500), kRefresh);
   // The editor, with no layout loaded: the idle icon, and the lamps left until a key.
-  rig.r().Editor();
-  EXPECT_EQ(rig.Take(), kLampsOff + "close\neditor\n" + OpenAsked(1, 1024) + kIdleChanged + Opened(1));
+  rig.r().OpenEditor();
+  EXPECT_EQ(rig.Take(),
+            kLampsOff + "close\neditor\n" + OpenAsked(1, 1024) + kIdleChanged + Opened(1));
   EXPECT_FALSE(rig.timers.Armed("refresh"));
 }
 
@@ -29,7 +29,7 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   EXPECT_FALSE(rig.timers.Armed("handover"));
   const std::string t = rig.Take();
   rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
-  EXPECT_NE(t.find("File0=\ntray add active Quillbox\nFile0=plate\n"), std::string::npos) << t;
+  EXPECT_NE(t.find("current \ntray active Quillbox\ncurrent plate\n"), std::string::npos) << t;
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"部品");
   EXPECT_FALSE(rig.timers.Armed("handover"));
 
@@ -37,8 +37,8 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   Rig on;
   on.PutSettings(u"FkNameT=D:\\fk\\gone.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\n");
   on.r().Start();
-  EXPECT_NE(on.Take().find("File0=\ntray add idle Quillbox\nopen COM1"), std::string::npos);
-  EXPECT_EQ(on.r().settings().FkNameT, u"D:\\fk\\gone.fkl");
+  EXPECT_NE(on.Take().find("current \ntray idle Quillbox\nopen COM1"), std::string::npos);
+  EXPECT_EQ(on.r().settings().layout_path, u"D:\\fk\\gone.fkl");
   EXPECT_EQ(on.timers.In("handover"), 1000);
 }
 
@@ -65,14 +65,13 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   rig.files.unreadable.insert(u"C:\\work\\Vantrel.sys");
   rig.platform.last_run_notice = u"前回の通知";
   rig.r().Start();
-  EXPECT_NE(
-      rig.Take().find("tray add idle Quillbox\nballoon Vantrel 前回の通知\n"
-                        "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
-                        "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
-                        OpenAsked(1, 2048)),
-      std::string::npos);
+  EXPECT_NE(rig.Take().find("tray idle Quillbox\nballoon Vantrel 前回の通知\n"
+                            "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
+                            "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
+                            OpenAsked(1, 2048)),
+            std::string::npos);
   rig.r().Shutdown();
-  EXPECT_EQ(rig.Take(), kLampsOff + "close\ntray delete idle Quillbox\nquit\n");
+  EXPECT_EQ(rig.Take(), kLampsOff + "close\ntray removed\nquit\n");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=3 *\r\n"));
 
   // A start-up layout that cannot be read is no loaded layout.
@@ -81,7 +80,7 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   held.files.unreadable.insert(u"C:\\fk\\a.fkl");
   held.r().Start();
   EXPECT_NE(held.Take().find(
-                "File0=\ntray add idle Quillbox\n"
+                "current \ntray idle Quillbox\n"
                 "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"),
             std::string::npos);
   EXPECT_FALSE(held.r().LayoutLoaded());
@@ -130,7 +129,7 @@ TEST(Playback, TextStepsWaitForThePasteAndNothingPlaysIntoTheMenu) {
     rig.r().OnPasteTaken();
     EXPECT_EQ(rig.Advance(2000).find("clip"), std::string::npos);
   };
-  rig.r().Editor();
+  rig.r().OpenEditor();
   rig.platform.editor = nullptr;
   // The CAD program comes to the front while a macro waits: the rest is not for it.
   rig.Advance(1000);
@@ -161,11 +160,11 @@ TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
 TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemovesTheIcon) {
   Rig rig;
   rig.StartWithLayout(u"ComS=3 *\r\nFkModel=X8000 *\r\n");
-  rig.r().settings().Form2Top = -120;
+  rig.r().settings().editor_top = -120;
   rig.HoldShift();
   rig.r().Shutdown();
-  EXPECT_EQ(rig.Take(), "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff +
-                              "close\ntray delete active Quillbox\nquit\n");
+  EXPECT_EQ(rig.Take(),
+            "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff + "close\ntray removed\nquit\n");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"),
             WriteSettings({u"C:\\work\\a.fkl", -120, 0, 1, 0, 3, u"X8000"}, rig.codec));
   // Runs once, whatever else asks for it afterwards.
@@ -182,9 +181,9 @@ TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
   rig.Take();
   rig.r().Shutdown();
   EXPECT_EQ(rig.Take(), "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
-                              "close\ntray delete idle Quillbox\n"
-                              "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
-                              "quit\n");
+                            "close\ntray removed\n"
+                            "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
+                            "quit\n");
   // At the end of the session a message box would hold up the sign-out.
   Rig ending;
   ending.files.read_only = true;
@@ -192,17 +191,17 @@ TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
   ending.Take();
   ending.r().EndSession();
   EXPECT_NE(ending.Take().find("keep 前回の終了時、設定ファイル C:\\work\\Vantrel.sys を保存でき"
-                                 "ませんでした。\nquit\n"),
+                               "ませんでした。\nquit\n"),
             std::string::npos);
 }
 
 TEST(Tray, OnlyARightButtonPressOpensTheMenuAndNamesKeepTheFileNameUpToTheFirstDot) {
   for (std::uint32_t m : {0x200u, 0x201u, 0x202u, 0x203u, 0x204u, 0x205u, 0x206u, 0x209u})
     EXPECT_EQ(TrayMessageOpensMenu(m), m == 0x204) << m;
-  EXPECT_EQ(editor::LayoutDisplayName(u"C:\\work\\plate.fkl"), u"plate");
-  EXPECT_EQ(editor::LayoutDisplayName(u"C:\\cad.old\\plate.fkl"), u"cad");
-  EXPECT_EQ(editor::LayoutDisplayName(u"D:\\fk\\部品図"), u"部品図");
-  EXPECT_EQ(editor::LayoutDisplayName(u""), u"");
+  EXPECT_EQ(LayoutDisplayName(u"C:\\work\\plate.fkl"), u"plate");
+  EXPECT_EQ(LayoutDisplayName(u"C:\\cad.old\\plate.fkl"), u"cad");
+  EXPECT_EQ(LayoutDisplayName(u"D:\\fk\\部品図"), u"部品図");
+  EXPECT_EQ(LayoutDisplayName(u""), u"");
   EXPECT_EQ(RecentCaption(u"plate.old.fkl"), u"plate");
 }
 
@@ -216,8 +215,8 @@ TEST(Recent, TheFirstFiveInListingOrderAndChoosingOneReleasesHeldKeysAndLoadsThe
   rig.HoldShift();
   rig.platform.cwd = u"D:\\";  // the editor's file dialogs may have moved it, to a root even
   rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.Take(), "key 16 up\nFile0=plate\n" + kIconChanged);
-  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\plate.old.fkl");
+  EXPECT_EQ(rig.Take(), "key 16 up\ncurrent plate\n" + kIconChanged);
+  EXPECT_EQ(rig.r().settings().layout_path, u"C:\\work\\plate.old.fkl");
   EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
   EXPECT_TRUE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"新");
@@ -225,7 +224,7 @@ TEST(Recent, TheFirstFiveInListingOrderAndChoosingOneReleasesHeldKeysAndLoadsThe
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   // A rebuilt tray gets the current icon again.
   rig.r().TrayRecreated();
-  EXPECT_EQ(rig.Take(), "tray add active アイコン変更\n");
+  EXPECT_EQ(rig.Take(), "tray active アイコン変更\n");
   // The settings stay where they were read.
   rig.r().Shutdown();
   EXPECT_NE(rig.Take().find("save C:\\work\\Vantrel.sys\n"), std::string::npos);
@@ -240,13 +239,13 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   rig.Advance(500);
   rig.r().ChooseRecent(1);
   EXPECT_EQ(rig.Take(), "");
-  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
+  EXPECT_EQ(rig.r().settings().layout_path, u"C:\\work\\gone.fkl");
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
   EXPECT_FALSE(rig.r().LayoutLoaded());
   // The lamps are refreshed all the same.
   EXPECT_EQ(rig.Advance(500), kRefresh);
   rig.r().ChooseRecent(5);
-  EXPECT_EQ(rig.r().settings().FkNameT, u"C:\\work\\gone.fkl");
+  EXPECT_EQ(rig.r().settings().layout_path, u"C:\\work\\gone.fkl");
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   // One that cannot be read is told, and changes nothing more.
   rig.r().ChooseRecent(2);
@@ -265,12 +264,12 @@ TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
     EXPECT_EQ(&editor.port, &rig.editor_serial);
     // The main window's timers stay quiet meanwhile.
     EXPECT_EQ(rig.Advance(5000), kLampsOff + "close\neditor\n");
-    editor.settings.ComS = 4;
-    editor.settings.FkModel = u"6094";
-    editor.settings.FkNameT = u"C:\\fk\\new.fkl";
+    editor.settings.com_port = 4;
+    editor.settings.fk_model = u"6094";
+    editor.settings.layout_path = u"C:\\fk\\new.fkl";
   };
-  rig.r().Editor();
-  EXPECT_EQ(rig.Take(), "File0=new\n" + OpenAsked(4, 1024, true) + kIconChanged + Opened(4));
+  rig.r().OpenEditor();
+  EXPECT_EQ(rig.Take(), "current new\n" + OpenAsked(4, 1024, true) + kIconChanged + Opened(4));
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.timers.In("handover"), 1000);
 }

@@ -1,5 +1,5 @@
 // A Resident wired to the shared fakes, everything it does in one transcript; besides the
-// fakes' lines, "tray add idle Quillbox", "balloon ...", "File0=...", "recent [a] ...", "quit".
+// fakes' lines, "tray idle Quillbox", "balloon ...", "current ...", "recent [a] ...", "quit".
 #pragma once
 
 #include <array>
@@ -21,15 +21,15 @@ struct FakePlatform : ShellPlatform {
   std::vector<std::u16string> ListLayouts(SV dir) override { return Log(t, "list", dir), layouts; }
   std::u16string ForegroundTitle() override { return title; }
   void PumpMessagesOnce() override { pump ? pump() : void(); }
-  void SetTray(TrayIcon icon, SV tip, TrayMode mode) override {
-    const char* modes[] = {"add", "modify", "delete"};
-    Log(t, "tray", modes[int(mode)], icon == TrayIcon::kIdle ? "idle" : "active", tip);
+  void ShowTray(TrayIcon icon, SV tip) override {
+    Log(t, "tray", icon == TrayIcon::kIdle ? "idle" : "active", tip);
   }
+  void RemoveTray() override { t.Add("tray removed"); }
   void Balloon(SV title_text, SV text) override { Log(t, "balloon", title_text, text); }
   void ShowError(SV text) override { Log(t, "error", text); }
   void KeepNoticeForNextStart(SV text) override { Log(t, "keep", text); }
   std::u16string TakeNoticeFromLastRun() override { return std::exchange(last_run_notice, {}); }
-  void SetCurrentLayoutCaption(SV caption) override { t.Add("File0=" + Str(caption)); }
+  void SetCurrentLayoutCaption(SV caption) override { t.Add("current " + Str(caption)); }
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override {
     std::string line = "recent";
     for (const auto& c : captions) line += " [" + Str(c) + "]";
@@ -115,7 +115,7 @@ struct Rig {
   // Bytes arriving from the device, with the receive event that follows.
   std::string Receive(std::vector<std::uint8_t> bytes) {
     serial.received.insert(serial.received.end(), bytes.begin(), bytes.end());
-    r().OnComm();
+    r().OnBytesReceived();
     return Take();
   }
 
@@ -138,7 +138,7 @@ inline const std::string kStartupFrame = Sent(device::StartupSequence());
 inline const std::string kLampsOff = Sent(device::LampsOff(device::Model::kX8000));
 inline const std::string kRefresh = Sent(device::Refresh(device::Model::kX8000));
 inline const std::string kKeyA = "key 65 down\nkey 65 up\n";
-inline const std::string kIconChanged = "tray modify active アイコン変更\n";
-inline const std::string kIdleChanged = "tray modify idle アイコン変更\n";
+inline const std::string kIconChanged = "tray active アイコン変更\n";
+inline const std::string kIdleChanged = "tray idle アイコン変更\n";
 
 }  // namespace vantrel::shell::testing

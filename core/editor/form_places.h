@@ -28,9 +28,9 @@ enum class ControlKind { kLabel, kCheckBox, kDropDownList, kOption, kFrame, kBut
 enum class EditorControl {
   kFileCaption,
   kFileName,       // the current layout's display name
-  kOpenAtStartup,  // FileOn
+  kOpenAtStartup,  // open_layout_at_start
   kPortList,
-  kAutoHandOver,  // Timer1On
+  kAutoHandOver,  // hand_over_to_cad
   kModelCaption,
   kModelX8000,
   kModel48G9995,
