@@ -73,9 +73,9 @@ class SerialPort final : public device::DevicePort {
 
   // The owner's side of the messages. An `opened` message: the result, or nothing
   // for a stale one; the port is open after a true result.
-  std::optional<bool> OpenResult(WPARAM opening, LPARAM opened);
+  [[nodiscard]] std::optional<bool> OpenResult(WPARAM opening, LPARAM opened);
   // A `data` or `lost` message belongs to the opening in hand.
-  bool Current(WPARAM opening) const;
+  [[nodiscard]] bool Current(WPARAM opening) const;
 
   // How long closing waits for queued bytes to leave.
   static constexpr DWORD kDrainMs = 500;
@@ -83,7 +83,7 @@ class SerialPort final : public device::DevicePort {
   // The line state and timeouts applied at the opening, as handed to
   // SetCommState/SetCommTimeouts, for tests (a pty shows neither parity nor fNull
   // when read back); false when not open.
-  bool GetLineState(DCB* dcb, COMMTIMEOUTS* timeouts = nullptr) const;
+  [[nodiscard]] bool GetLineState(DCB* dcb, COMMTIMEOUTS* timeouts = nullptr) const;
   // True once the thread has reported the port gone (until the next opening).
   bool Lost() const;
   // The Win32 error of the last failed opening (0 after a good one).

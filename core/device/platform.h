@@ -56,9 +56,9 @@ class DevicePort : public PortOut {
   // under way is not told.
   virtual void Close() = 0;
   // Opened, and not closed since (a lost port stays open until its owner closes it).
-  virtual bool IsOpen() const = 0;
+  [[nodiscard]] virtual bool IsOpen() const = 0;
   // Everything received so far, in order; the buffer is emptied.
-  virtual std::vector<std::uint8_t> TakeReceived() = 0;
+  [[nodiscard]] virtual std::vector<std::uint8_t> TakeReceived() = 0;
 };
 
 // Synthetic input into the window in front. Events are sent in call order. Each
