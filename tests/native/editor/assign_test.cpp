@@ -32,9 +32,14 @@ struct Dialog {
   explicit Dialog(int mouse = 1, std::u16string_view line = u"") : mouse(mouse) {
     Assign(table.Entry(mouse, 3), line).label = u"ラベル";
   }
-  // "k65/3": key 65 down with Shift and Ctrl; "u16": key up; "tab"; "mL/4": left
-  // button down with Alt; "bL": left button up; "lbl": label click; "txt", "ed2",
-  // "mode", "new".
+  // The events, blank-separated, as the dialog's window reports them:
+  //   kN/S  key N (a virtual-key code) down, with the modifiers S held
+  //         (a sum of 1 Shift, 2 Ctrl, 4 Alt): "k65/3" is A with Shift and Ctrl
+  //   uN    key N up              tab   Tab moved the focus past the capture field
+  //   mB/S  button B (L, R or M) down with the modifiers S;  bB  button B up
+  //   lbl   a click on the label  edN   a click on slot N (its text edited)
+  //   txt   "ﾃｷｽﾄ"   mode  "分割"/"結合"   new  "新規"
+  // It returns what the dialog did, then each slot's caption followed by "|".
   std::string Run(const std::string& events) {
     if (!d)
       d.emplace(AssignKeyRequest{table.Entry(mouse, 3), 3, mouse, capture, loaded, codec},
