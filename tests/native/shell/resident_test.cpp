@@ -68,11 +68,9 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   Rig held;
   held.PutSettings(u"FkNameT=C:\\fk\\a.fkl *\r\nFileOn=1 *\r\n");
   held.files.unreadable.insert(u"C:\\fk\\a.fkl");
-  EXPECT_TRUE(
-      held.Do(&Resident::Start)
-          .starts_with(
-              "current \ntray idle Quillbox\n"
-              "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"));
+  EXPECT_TRUE(held.Do(&Resident::Start)
+                  .starts_with("current \ntray idle Quillbox\nballoon Vantrel " +
+                               ToUtf8(LayoutUnreadableText(u"C:\\fk\\a.fkl")) + "\n"));
 }
 
 // Split mode's keys are never let go of into a window that drops input (their release
