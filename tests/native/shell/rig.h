@@ -61,14 +61,14 @@ struct Rig {
 
   Resident& r() { return *resident; }
 
-  void Put(std::u16string_view path, std::u16string_view text) {
-    files.files[std::u16string(path)] = codec.Encode(text);
-  }
   // A settings file in the working directory with the given key lines.
-  void PutSettings(std::u16string_view lines) { Put(platform.cwd + u"\\Vantrel.sys", lines); }
+  void PutSettings(std::u16string_view lines) {
+    files.files[platform.cwd + u"\\Vantrel.sys"] = codec.Encode(lines);
+  }
   // A layout whose key 1 (no mouse button) plays one joined key step.
   void PutLayout(std::u16string_view path, std::u16string_view label, std::u16string_view key) {
-    Put(path, std::u16string(label) + u"\r\n1\r\n結合,#" + std::u16string(key) + u"\r\n");
+    files.files[std::u16string(path)] =
+        codec.Encode(std::u16string(label) + u"\r\n1\r\n結合,#" + std::u16string(key) + u"\r\n");
   }
 
   // Started with layout C:\work\a.fkl (key 1 plays "A") loaded at start-up and the
@@ -77,8 +77,7 @@ struct Rig {
   std::string StartWithLayout(std::u16string_view settings = u"", bool first_data = true) {
     PutSettings(u"FkNameT=C:\\work\\a.fkl *\r\nFileOn=1 *\r\n" + std::u16string(settings));
     PutLayout(u"C:\\work\\a.fkl", u"", u"A");
-    r().Start();
-    const std::string started = Take();
+    const std::string started = Do(&Resident::Start);
     if (first_data) Receive({0x1B, 0x21});
     Advance(500);
     return started;
@@ -89,8 +88,14 @@ struct Rig {
     Receive({0x1B, 0x22});
   }
 
-  // These three return what the shell did since the last look, the port's results
-  // and losses delivered as the host would.
+  // These return what the shell did since the last look, the port's results and
+  // losses delivered as the host would.
+  // One call: rig.Do(&Resident::Shutdown), rig.Do(&Resident::ChooseRecent, 2).
+  template <typename... A>
+  std::string Do(void (Resident::*call)(A...), A... args) {
+    (r().*call)(args...);
+    return Take();
+  }
   void Settle() {
     while (serial.Settle(r())) {
     }
