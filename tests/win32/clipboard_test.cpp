@@ -1,0 +1,103 @@
+// The clipboard through the real calls, the text promised and handed over when asked for.
+#include "win32/clipboard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "win32/codec.h"
+
+namespace vantrel::win32 {
+namespace {
+
+// Windows (not Wine) refuses SetClipboardData after EmptyClipboard on a clipboard opened
+// without an owner: the calls' sequence is checked at the seam, on the way to the system.
+std::string g_calls;
+bool g_refuse = false;
+Win32Clipboard* g_clipboard = nullptr;
+int g_rendered = 0;
+
+std::string FormatName(UINT format) {
+  wchar_t name[64] = L"?";
+  GetClipboardFormatNameW(format, name, 64);
+  return FromWide(name) == u"CanIncludeInClipboardHistory" ? "history" : "private";
+}
+
+// The owner window renders as the main window does.
+LRESULT CALLBACK ClipboardOwner(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_RENDERFORMAT) return g_rendered += g_clipboard->Render(wparam), 0;
+  if (message == WM_RENDERALLFORMATS) return g_clipboard->RenderAll(), 0;
+  if (message == WM_DESTROYCLIPBOARD) return g_clipboard->Emptied(), 0;
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+std::u16string Pasted(UINT format = CF_UNICODETEXT) {
+  EXPECT_TRUE(OpenClipboard(nullptr));
+  const HANDLE h = GetClipboardData(format);
+  const void* p = h ? GlobalLock(h) : nullptr;
+  std::u16string text;
+  if (p && format == CF_UNICODETEXT) text = static_cast<const char16_t*>(p);
+  if (p && format == CF_TEXT) text = Cp932Codec().Decode(static_cast<const char*>(p));
+  if (p && format != CF_UNICODETEXT && format != CF_TEXT)
+    text = std::u16string(1, *static_cast<const char16_t*>(p));
+  if (p) GlobalUnlock(h);
+  CloseClipboard();
+  return text;
+}
+
+// The text is promised, handed over once when a program asks, and marked for clipboard
+// history to leave alone; the last one outlives its owner.
+TEST(Clipboard, PromisesTheTextAndHandsItOverOnceAProgramAsks) {
+  if (const char* acp = std::getenv("VANTREL_EXPECT_ACP")) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp)));
+  }
+  WNDCLASSW cls{};
+  cls.lpfnWndProc = ClipboardOwner;
+  cls.lpszClassName = L"VantrelTestClipboardOwner";
+  RegisterClassW(&cls);
+  HWND owner =
+      CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  const ClipboardApi api{[](HWND owner) {
+                           g_calls += owner ? "open(owner) " : "open(none) ";
+                           return OpenClipboard(owner);
+                         },
+                         [] { return g_calls += "empty ", EmptyClipboard(); },
+                         [](UINT format, HANDLE block) -> HANDLE {
+                           g_calls += format != CF_UNICODETEXT ? "set(" + FormatName(format) + ") "
+                                      : block                  ? "set(text) "
+                                                               : "promise(text) ";
+                           if (g_refuse) return SetLastError(ERROR_ACCESS_DENIED), nullptr;
+                           return SetClipboardData(format, block);
+                         },
+                         [] { return g_calls += "close", CloseClipboard(); }};
+  Win32Clipboard clipboard(owner, api);
+  g_clipboard = &clipboard;
+  const std::u16string text = u"図面 ｱｲｳ abc";
+  for (bool refuse : {true, false}) {
+    g_calls.clear();
+    g_refuse = refuse;
+    EXPECT_EQ(clipboard.OfferText(text),
+              refuse ? device::Clipboard::Result::kSetFailed : device::Clipboard::Result::kOk);
+    EXPECT_EQ(g_calls, refuse ? "open(owner) empty promise(text) close"
+                              : "open(owner) empty promise(text) set(private) set(history) "
+                                "set(private) set(private) close");
+  }
+  g_calls.clear();
+  EXPECT_EQ(Pasted(), text);
+  EXPECT_EQ(Pasted(), text);
+  EXPECT_EQ(g_rendered, 1);
+  EXPECT_EQ(g_calls, "set(text) ");
+  EXPECT_EQ(Pasted(RegisterClipboardFormatW(L"CanIncludeInClipboardHistory")),
+            std::u16string(1, 0));
+  if (GetACP() == 932) {  // the system's own conversion, in its code page
+    EXPECT_EQ(Pasted(CF_TEXT), text);
+  }
+  // Promised, never asked for: rendered as the owner goes, so it stays on the clipboard.
+  ASSERT_EQ(clipboard.OfferText(u"部品"), device::Clipboard::Result::kOk);
+  DestroyWindow(owner);
+  EXPECT_EQ(Pasted(), u"部品");
+  EXPECT_EQ(g_rendered, 1);
+}
+
+}  // namespace
+}  // namespace vantrel::win32
