@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "win32/window.h"
@@ -12,17 +11,16 @@
 namespace vantrel::win32 {
 namespace {
 
-// The crash path: whatever playback's own record says, the sink lets go of exactly what
-// it pressed and the system took, and a handler that throws calls for it.
-std::vector<std::string> g_sent;
+// One event as the sink hands it to SendInput.
+struct Sent {
+  DWORD type;    // INPUT_KEYBOARD or INPUT_MOUSE
+  WORD key = 0;  // of a keyboard event
+  DWORD flags;   // KEYEVENTF_* or MOUSEEVENTF_*
+  friend bool operator==(const Sent&, const Sent&) = default;
+};
+std::vector<Sent> g_sent;
 bool g_accept = true;
-
-UINT WINAPI FakeSendInput(UINT, LPINPUT in, int) {
-  g_sent.push_back(in->type == INPUT_MOUSE ? "mouse " + std::to_string(in->mi.dwFlags)
-                                           : "key " + std::to_string(in->ki.wVk) +
-                                                 (in->ki.dwFlags & KEYEVENTF_KEYUP ? " up" : ""));
-  return g_accept ? 1 : 0;
-}
+SendInputSink* g_sink = nullptr;
 
 struct Thrower final : Window {
   Thrower() { CreateWindowOf(nullptr, {L"VantrelTestThrower"}, 0, L"", 0, {}, HWND_MESSAGE); }
@@ -31,24 +29,35 @@ struct Thrower final : Window {
     return Default(message, wparam, lparam);
   }
 };
-SendInputSink* g_sink = nullptr;
 
+UINT WINAPI FakeSendInput(UINT, LPINPUT in, int) {
+  const bool key = in->type == INPUT_KEYBOARD;
+  g_sent.push_back({in->type, key ? in->ki.wVk : WORD{0}, key ? in->ki.dwFlags : in->mi.dwFlags});
+  return g_accept ? 1 : 0;
+}
+
+// The crash path: whatever playback's own record says, the sink lets go of exactly what
+// it pressed and the system took, and a handler that throws calls for it.
 TEST(Input, WhatThePlaybackPressedIsLetGoOfWhenAHandlerFails) {
   SendInputSink sink(FakeSendInput);
   g_sink = &sink;
-  for (int vk : {16, 65}) sink.Key(static_cast<std::uint8_t>(vk), false);
-  sink.Key(65, true);
-  for (std::uint32_t flags : {2u, 8u, 16u}) sink.Mouse(flags);
+  sink.Key(VK_SHIFT, false);
+  sink.Key('A', false);
+  sink.Key('A', true);
+  for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP})
+    sink.Mouse(flags);
   g_accept = false;  // refused: a press that never went down, a release that left it down
-  sink.Key(17, false);
-  sink.Key(16, true);
+  sink.Key(VK_CONTROL, false);
+  sink.Key(VK_SHIFT, true);
   g_accept = true;
   g_sent.clear();
   SetFailureHandler([]() noexcept { g_sink->ReleaseEverythingDown(); });
   Thrower window;
   SendMessageW(window.hwnd(), WM_APP, 0, 0);
   SetFailureHandler(nullptr);
-  EXPECT_EQ(g_sent, (std::vector<std::string>{"mouse 4", "key 16 up"}));
+  EXPECT_EQ(g_sent, (std::vector<Sent>{
+                        {.type = INPUT_MOUSE, .flags = MOUSEEVENTF_LEFTUP},
+                        {.type = INPUT_KEYBOARD, .key = VK_SHIFT, .flags = KEYEVENTF_KEYUP}}));
   sink.ReleaseEverythingDown();
   EXPECT_EQ(g_sent.size(), 2u);
 }
