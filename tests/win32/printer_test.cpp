@@ -3,21 +3,25 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
 #include <vector>
 
 namespace vantrel::win32 {
 namespace {
 
-// A printer stand-in: each page an enhanced metafile, whose text records are kept as
-// (x, y, text); the calls in order; page `refuse` (from 1) is refused.
-using Texts = std::vector<std::tuple<LONG, LONG, std::u16string>>;
+// A piece of text as drawn on a page.
+struct Drawn {
+  LONG x, y;
+  std::u16string text;
+  friend bool operator==(const Drawn&, const Drawn&) = default;
+};
+
+// A printer stand-in: each page an enhanced metafile, of which the text drawn is kept;
+// the calls, in order; page `refuse` (from 1) is refused.
 struct MetafilePages final : PageDevice {
   explicit MetafilePages(int refuse = 0) : refuse(refuse) {}
-  bool StartDocument() override { return calls.push_back("doc"), true; }
+  bool StartDocument() override { return calls += "doc ", true; }
   HDC StartPage() override {
-    calls.push_back("page");
+    calls += "page ";
     if (++started == refuse) return nullptr;
     dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
     // A printer's DC comes with its font; Wine's metafile DC measures none until given one.
@@ -27,24 +31,24 @@ struct MetafilePages final : PageDevice {
     return dc;
   }
   bool EndPage() override {
-    calls.push_back("end-page");
+    calls += "end-page ";
     HENHMETAFILE page = CloseEnhMetaFile(dc);
     EnumEnhMetaFile(nullptr, page, &Record, &pages.emplace_back(), nullptr);
     DeleteEnhMetaFile(page);
     return page != nullptr;
   }
-  bool EndDocument() override { return calls.push_back("end"), true; }
-  static int CALLBACK Record(HDC, HANDLETABLE*, const ENHMETARECORD* r, int, LPARAM texts) {
+  bool EndDocument() override { return calls += "end", true; }
+  static int CALLBACK Record(HDC, HANDLETABLE*, const ENHMETARECORD* r, int, LPARAM page) {
     const auto* t = reinterpret_cast<const EMREXTTEXTOUTW*>(r);
     const auto* text = reinterpret_cast<const BYTE*>(r) + t->emrtext.offString;
     if (r->iType == EMR_EXTTEXTOUTW)
-      reinterpret_cast<Texts*>(texts)->emplace_back(
-          t->emrtext.ptlReference.x, t->emrtext.ptlReference.y,
-          std::u16string(reinterpret_cast<const char16_t*>(text), t->emrtext.nChars));
+      reinterpret_cast<std::vector<Drawn>*>(page)->push_back(
+          {t->emrtext.ptlReference.x, t->emrtext.ptlReference.y,
+           std::u16string(reinterpret_cast<const char16_t*>(text), t->emrtext.nChars)});
     return 1;
   }
-  std::vector<Texts> pages;
-  std::vector<std::string> calls;
+  std::vector<std::vector<Drawn>> pages;
+  std::string calls;
   int refuse, started = 0;
   HDC dc = nullptr;
   LONG height = 0;  // of the font's characters
@@ -58,24 +62,24 @@ TEST(Printer, FourPagesOfLinesFromTheTopLeftInOrderAndAFailureEndsThere) {
   const MetafilePages &out = *pages, &refused = *refusing;
   GdiPrinter printer(std::move(pages)), failing(std::move(refusing));
   ASSERT_TRUE(editor::PrintLayout(table, printer));
-  EXPECT_EQ(out.calls, (std::vector<std::string>{"doc", "page", "end-page", "page", "end-page",
-                                                 "page", "end-page", "page", "end-page", "end"}));
+  EXPECT_EQ(out.calls, "doc page end-page page end-page page end-page page end-page end");
   ASSERT_EQ(out.pages.size(), 4u);
+  EXPECT_GT(out.height, 0);
   for (int m = 1; m <= 4; ++m) {
     // Every line that has text, at the left edge, a line's height below the last.
     const std::vector<std::u16string> lines = editor::PageLines(table, m);
-    const Texts& page = out.pages[m - 1];
+    const std::vector<Drawn>& page = out.pages[m - 1];
     ASSERT_GE(page.size(), 2u);
-    const LONG step = (std::get<1>(page[1]) - std::get<1>(page[0])) / 2;  // lines 9 and 11
+    const LONG step = (page[1].y - page[0].y) / 2;  // lines 9 and 11
     EXPECT_GE(step, out.height) << "lines overlap";
-    EXPECT_GT(out.height, 0);
-    Texts expected;
+    std::vector<Drawn> expected;
     for (std::size_t i = 0; i < lines.size(); ++i)
-      if (!lines[i].empty()) expected.emplace_back(0, static_cast<LONG>(i) * step, lines[i]);
+      if (!lines[i].empty())
+        expected.push_back({.x = 0, .y = static_cast<LONG>(i) * step, .text = lines[i]});
     EXPECT_EQ(page, expected) << "page " << m;
   }
   EXPECT_FALSE(editor::PrintLayout(table, failing));
-  EXPECT_EQ(refused.calls, (std::vector<std::string>{"doc", "page", "end-page", "page"}));
+  EXPECT_EQ(refused.calls, "doc page end-page page ");
 }
 
 }  // namespace
