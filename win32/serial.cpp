@@ -331,7 +331,7 @@ void SerialPort::Line::Deliver(const std::uint8_t* bytes, std::size_t size) {
 
 std::vector<int> PresentComPorts() {
   // Every DOS device name, NUL-separated; the list grows with the devices present.
-  std::vector<wchar_t> names(16 * 1024);
+  std::vector<wchar_t> names(std::size_t{16} * 1024);
   while (QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size())) == 0) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) return {};
     names.resize(names.size() * 2);
