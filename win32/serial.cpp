@@ -290,12 +290,9 @@ void LineLoop(Line& line, UniqueHandle port) {
   cancel_read();
 }
 
-// The line thread: opens and sets up the port, tells the owner, serves the line.
-void Run(const std::shared_ptr<Line>& line) {
-  struct Done {
-    HANDLE event;
-    ~Done() { SetEvent(event); }
-  } done{line->done.Get()};
+// Opens and sets up the port, tells the owner, serves the line; the port is closed
+// on return.
+void OpenAndServe(const std::shared_ptr<Line>& line) {
   DCB dcb{};
   COMMTIMEOUTS timeouts{};
   DWORD error = 0;
@@ -310,6 +307,12 @@ void Run(const std::shared_ptr<Line>& line) {
   if (WaitForSingleObject(line->stop.Get(), 0) == WAIT_OBJECT_0) return;
   line->Post(line->messages.opened, port ? 1 : 0);
   if (port) LineLoop(*line, std::move(port));
+}
+
+// The line thread; Close waits on `done` for its end.
+void Run(const std::shared_ptr<Line>& line) {
+  OpenAndServe(line);
+  SetEvent(line->done.Get());
 }
 
 }  // namespace
