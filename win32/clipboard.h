@@ -20,8 +20,10 @@ struct ClipboardApi {
   HANDLE(WINAPI* set)(UINT, HANDLE);
   BOOL(WINAPI* close)();
 };
-inline constexpr ClipboardApi kSystemClipboard{OpenClipboard, EmptyClipboard, SetClipboardData,
-                                               CloseClipboard};
+// Not constexpr: an imported function's address is known only once the program is
+// loaded, so clang refuses it as a constant (g++ accepts it).
+inline const ClipboardApi kSystemClipboard{OpenClipboard, EmptyClipboard, SetClipboardData,
+                                           CloseClipboard};
 
 // The text is offered as CF_UNICODETEXT, so the paste is right on every system
 // whatever its ANSI code page; the system derives CF_TEXT for programs that ask for

@@ -119,7 +119,7 @@ bool Win32Files::ReplaceAtomically(std::u16string_view path, std::string_view by
   // A read-only file is not to be changed (ReplaceFileW might); a folder is no layout.
   if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
   const std::wstring temp = TempNameFor(target);
-  bool ok;
+  bool ok = false;
   {
     // No running writer has this name, so a file of that name is the leftover of a
     // crashed run that had our process id: it is overwritten, not in the way.

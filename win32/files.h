@@ -19,7 +19,9 @@ struct PlaceFileApi {
   BOOL(WINAPI* replace)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID);
   BOOL(WINAPI* move)(LPCWSTR, LPCWSTR, DWORD);
 };
-inline constexpr PlaceFileApi kSystemPlaceFile{ReplaceFileW, MoveFileExW};
+// Not constexpr: an imported function's address is known only once the program is
+// loaded, so clang refuses it as a constant (g++ accepts it).
+inline const PlaceFileApi kSystemPlaceFile{ReplaceFileW, MoveFileExW};
 
 class Win32Files final : public FileSystem {
  public:

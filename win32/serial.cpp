@@ -290,12 +290,9 @@ void LineLoop(Line& line, UniqueHandle port) {
   cancel_read();
 }
 
-// The line thread: opens and sets up the port, tells the owner, serves the line.
-void Run(const std::shared_ptr<Line>& line) {
-  struct Done {
-    HANDLE event;
-    ~Done() { SetEvent(event); }
-  } done{line->done.Get()};
+// Opens and sets up the port, tells the owner, serves the line; the port is closed
+// on return.
+void OpenAndServe(const std::shared_ptr<Line>& line) {
   DCB dcb{};
   COMMTIMEOUTS timeouts{};
   DWORD error = 0;
@@ -310,6 +307,12 @@ void Run(const std::shared_ptr<Line>& line) {
   if (WaitForSingleObject(line->stop.Get(), 0) == WAIT_OBJECT_0) return;
   line->Post(line->messages.opened, port ? 1 : 0);
   if (port) LineLoop(*line, std::move(port));
+}
+
+// The line thread; Close waits on `done` for its end.
+void Run(const std::shared_ptr<Line>& line) {
+  OpenAndServe(line);
+  SetEvent(line->done.Get());
 }
 
 }  // namespace
@@ -331,7 +334,7 @@ void SerialPort::Line::Deliver(const std::uint8_t* bytes, std::size_t size) {
 
 std::vector<int> PresentComPorts() {
   // Every DOS device name, NUL-separated; the list grows with the devices present.
-  std::vector<wchar_t> names(16 * 1024);
+  std::vector<wchar_t> names(std::size_t{16} * 1024);
   while (QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size())) == 0) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() >= (1u << 22)) return {};
     names.resize(names.size() * 2);

@@ -1,5 +1,7 @@
 #include "win32/twips.h"
 
+#include <cmath>
+
 #include "core/editor/editor.h"
 
 namespace vantrel::win32 {
@@ -81,7 +83,7 @@ UniqueFont MessageFont(UINT dpi) {
 
 UniqueFont NamedFont(const wchar_t* face, double points, UINT dpi) {
   LOGFONTW font{};
-  font.lfHeight = -static_cast<LONG>(points * dpi / 72 + 0.5);
+  font.lfHeight = -std::lround(points * dpi / 72);
   font.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
   return UniqueFont(CreateFontIndirectW(&font));

@@ -12,7 +12,7 @@ using FailureHandler = void (*)() noexcept;
 void SetFailureHandler(FailureHandler handler) noexcept;
 
 struct WindowClass {
-  const wchar_t* name;
+  const wchar_t* name = nullptr;
   HICON icon = nullptr;
   HCURSOR cursor = nullptr;
   HBRUSH background = nullptr;
@@ -22,13 +22,13 @@ class Window {
  public:
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
+  // Destroys the window if it still exists.
+  virtual ~Window();
 
   HWND hwnd() const noexcept { return hwnd_; }
 
  protected:
   Window() = default;
-  // Destroys the window if it still exists.
-  virtual ~Window();
 
   // Registers the class (once per process) and creates the window; false when
   // either fails.

@@ -90,7 +90,7 @@ class AssignmentTable {
     if (mouse < 0 || mouse > kMouseStates || key < 0 || key > kKeys) return 0;
     return mouse * (kKeys + 1) + key;
   }
-  std::array<KeyEntry, (kMouseStates + 1) * (kKeys + 1)> entries_{};
+  std::array<KeyEntry, std::size_t{kMouseStates + 1} * (kKeys + 1)> entries_{};
 };
 
 }  // namespace vantrel

@@ -49,10 +49,9 @@ Bytes LampFrameX8000(std::uint8_t mode, LampMask mask) {
 
 Bytes LampFrame6094(LampMask mask) {
   Bytes out = {0x94, 0, 0, 0, 0};
-  for (int key = 1; key <= 32; ++key) {
+  for (std::size_t key = 1; key <= 32; ++key) {
     if (mask & (LampMask{1} << (key - 1))) {
-      out[static_cast<size_t>(1 + (key - 1) / 8)] |=
-          static_cast<std::uint8_t>(0x80 >> ((key - 1) % 8));
+      out[1 + (key - 1) / 8] |= static_cast<std::uint8_t>(0x80 >> ((key - 1) % 8));
     }
   }
   return out;

@@ -19,7 +19,7 @@ class WriteQueue {
  public:
   // About half a second of frames at 9600 baud.
   static constexpr std::size_t kBackedUp = 512;
-  static constexpr std::size_t kCap = 64 * 1024;
+  static constexpr std::size_t kCap = std::size_t{64} * 1024;
 
   struct Entry {
     std::vector<std::uint8_t> bytes;

@@ -169,7 +169,7 @@ void KeyAssignment::ScrollTo(StripTwips value) {
 
 void KeyAssignment::LineUpSlots(StripTwips from) {
   for (int s = 1; s <= kSlots; ++s) {
-    const int column = (s - 1) % 30;
+    const StripTwips column = (s - 1) % 30;
     slots_[Index(s)] = {from + 360 * column, s <= 30 ? kSlotTop : 840, 375, Decimal(s),
                         slots_[Index(s)].colour};
   }

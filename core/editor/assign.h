@@ -105,6 +105,7 @@ class KeyAssignment {
   KeyAssignment(const AssignKeyRequest& request, AssignKeyPlatform& platform);
   KeyAssignment(const KeyAssignment&) = delete;
   KeyAssignment& operator=(const KeyAssignment&) = delete;
+  ~KeyAssignment() = default;
 
   std::u16string Caption() const;
   const std::u16string& Label() const { return request_.entry.label; }

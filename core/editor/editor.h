@@ -113,6 +113,7 @@ class LayoutEditor {
                const TextCodec& codec);
   LayoutEditor(const LayoutEditor&) = delete;
   LayoutEditor& operator=(const LayoutEditor&) = delete;
+  ~LayoutEditor() = default;
 
   // The window was created: fills its controls and opens the editor's port; the
   // device wake-up follows once it is open.

@@ -106,6 +106,7 @@ class Resident final : private device::LinkEvents {
            const TextCodec& codec);
   Resident(const Resident&) = delete;
   Resident& operator=(const Resident&) = delete;
+  ~Resident() override = default;
 
   // The main window was created: every start-up step, or the second-instance path.
   void Start();
