@@ -75,7 +75,6 @@ class DeviceLink {
   // The device is started anew: its first data plays no key.
   void ExpectFirstData() { receiver_.ExpectFirstData(); }
 
-  std::int16_t CurrentKey() const { return playback_.CurrentKey(); }
   std::int16_t MouseState() const { return playback_.MouseState(); }
   bool FirstDataSeen() const { return receiver_.FirstDataSeen(); }
   bool Holding() const { return playback_.Holding(); }

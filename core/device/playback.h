@@ -75,7 +75,6 @@ class Playback {
   // go of now if it takes input. True when all were: the lamps may be relit.
   bool ForegroundChanged();
 
-  std::int16_t CurrentKey() const { return current_key_; }
   std::int16_t MouseState() const { return mouse_state_; }
   bool Holding() const { return keys_held_; }
   int HeldCount() const { return static_cast<int>(held_.size()); }

@@ -197,7 +197,6 @@ void LayoutEditor::PressKey(int key) {
     mouse_state_ = 1;
   }
   Send(device::KeyLampOnly(Model(), key));
-  key_ = key;
   platform_.HighlightKey(key, true);
   platform_.AssignKey({session_.table.Entry(mouse_state_, key), key, mouse_state_, session_.capture,
                        session_.layout_loaded, codec_});

@@ -152,7 +152,6 @@ class LayoutEditor {
   // Never refused; every later event is ignored.
   WindowPosition Close(WindowPosition where);
 
-  int CurrentKey() const { return key_; }  // 0 until a key button was pressed
   int MouseState() const { return mouse_state_; }
   int LampTestCode() const { return lamp_test_code_; }
   bool Closed() const { return closed_; }
@@ -174,7 +173,6 @@ class LayoutEditor {
   const FileSystem& files_;
   const TextCodec& codec_;
 
-  int key_ = 0;
   int mouse_state_ = 0;
   int lamp_test_code_ = 0;
   int wake_up_phase_ = 0;  // the 6094 takes its wake-up in three ticks

@@ -144,9 +144,7 @@ class Resident final : private device::LinkEvents {
   AssignmentTable& table() { return table_; }
   device::DeviceLink& link() { return link_; }
   const std::u16string& WorkingFolder() const { return working_folder_; }
-  bool LayoutLoaded() const { return layout_loaded_; }
   PortState Port() const { return keeper_.State(); }
-  bool AlreadyRunning() const { return already_running_; }
 
  private:
   void TakeWorkingFolder();
