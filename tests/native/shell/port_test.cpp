@@ -119,6 +119,9 @@ TEST(Detection, ADetected6094GetsItsLineSettingsAtOnceAndKey1Plays) {
   EXPECT_EQ(rig.Receive({0x03}), "close\n" + OpenLines(1, 2048, true));
   EXPECT_EQ(rig.Advance(550), "port 08\nport 94 FF FF FF FF\nreopen\n");
   EXPECT_EQ(rig.Receive({0x00}), kKeyA);
+  // Noise beyond what a hand can press stops playing, and the user is told why.
+  EXPECT_EQ(rig.Receive(std::vector<std::uint8_t>(25, 0)),
+            Repeat(kKeyA, 19) + "balloon Vantrel " + Str(kFloodingText) + "\n");
   Rig x;
   x.Do(&Resident::Start);
   std::vector<std::uint8_t> id(32, '0');
