@@ -6,7 +6,6 @@ captions and its menus' access keys, with fksim behind COM1, COM3 or COM12.
     test_editor.py [unittest args]
 """
 
-import subprocess
 import time
 import unittest
 
@@ -75,9 +74,7 @@ class Editor(unittest.TestCase):
         layout = r.dir / "a.fkl"
         rig.wait_for(lambda: layout.read_bytes() == b"\r\n" * 384, 5, "384 empty lines")
 
-        # Logoff with the editor open: it closes first, so its new place is stored too.
-        r.wine("wineboot", "--end-session", "--force").wait(60)
-        self.assertEqual(app.wait(20), 0)
+        r.end_session(app)  # the editor open: it closes first, so its new place is stored too
         written = (r.dir / "Vantrel.sys").read_bytes()
         self.assertEqual(sim.frames(), [])
         self.assertEqual(written, r.settings(FkNameT=rig.winpath(layout), Form2Top=180 * 15,
@@ -93,11 +90,11 @@ class Editor(unittest.TestCase):
             self.assertEqual(r.inject("click", *EDITOR, str(key), "wait", *window, "5000")[0], 0)
             rig.wait_for(lambda: r.inject("texts", *window)[1][-1:] == ["text ダミー"], 5,
                          "the dialog's controls")
-            x, y = map(int, r.inject("rect", *window)[1][0].split()[5:])
+            x, y = r.origin(*window)
             return window, (x + 30, y + 26)  # the background between label and slots
 
-        def xdo(*args):  # through the X server, as the user's keyboard and mouse
-            subprocess.run(["xdotool", *map(str, args)], env=r.env, check=True)
+        def xdo(*args):
+            r.xdo(*args)
             time.sleep(0.2)
 
         a3, (x, y) = dialog(3)

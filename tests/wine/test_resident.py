@@ -38,12 +38,6 @@ class Playback(rig.Suite):
         cls.saved = r.settings(FkNameT=r.layout("keys.fkl", *LAYOUT), FileOn=1, FkModel=MODEL)
         cls.sim, cls.target, cls.app = r.start_sim(MODEL), r.start_target(), r.start_vantrel()
 
-    def play(self, key, script, quiet=0.3):
-        """Presses a key (an int) or sends hex bytes; asserts the key events that follow."""
-        self.sim.press(key) if isinstance(key, int) else self.sim.cmd(f"hex {key}")
-        expected = keys(script)
-        self.assertEqual(self.target.take(len(expected), quiet=quiet), expected, key)
-
     def test_1_startup_sequence_then_the_refresh_half_a_second_later(self):
         refreshed = self.sim.frame("refresh", 20000)
         got = self.sim.frames()
@@ -66,8 +60,7 @@ class Playback(rig.Suite):
         self.assertTrue(self.sim.frame("hold_9"))
         self.play(9, "-Ctrl -Shift")
         self.assertTrue(self.sim.frame("release-reset"))
-        self.assertEqual([name for _, name in self.sim.frames()],
-                         ["hold 9"] * 2 + RELEASE[MODEL], "one hold lamp per step")
+        self.assertEqual(self.names(), ["hold 9"] * 2 + RELEASE[MODEL], "one hold lamp per step")
         # Another key while held releases first, then plays; on the 6094 it comes as
         # the port reopens after the hold lamp, and must not be lost.
         for _ in range(5 if MODEL == "6094" else 1):
@@ -116,9 +109,8 @@ class Paste(rig.Suite):
         cls.sim = r.start_sim()
         r.wine("notepad")
         assert r.inject("wait", "Notepad", "*", "20000")[0] == 0, "notepad did not start"
-        x, y = map(int, r.inject("rect", "Notepad", "*")[1][0].split()[5:])
-        # The paste's right click goes where the pointer is.
-        subprocess.run(["xdotool", "mousemove", str(x + 100), str(y + 60)], env=r.env, check=True)
+        x, y = r.origin("Notepad", "*")
+        r.xdo("mousemove", x + 100, y + 60)  # the paste's right click goes where the pointer is
         cls.app = r.start_vantrel()
         r.past_first_data(cls.sim)
 
@@ -173,8 +165,7 @@ class Tray(rig.Suite):
         lines = opened + self.rig.inject("menus", "100", *tap(VK_ESCAPE))[1]
         self.assertEqual([line.split()[0] for line in quiet + lines], ["none"] * 2 + ["menu"] * 2)
         time.sleep(0.7)
-        self.sim.press(1)
-        self.assertEqual(self.target.take(2), keys("+S -S"))
+        self.play(1, "+S -S")
         # Wine lists a folder sorted by name: the submenu shows e (File5) at the top and a
         # (File1) at the bottom, no start.fkl.txt.
         for row, letter in ((4, "A"), (1, "D")):
@@ -188,8 +179,7 @@ class Tray(rig.Suite):
             refresh = self.sim.frame("refresh", 10000)  # the tray may be slow under load
             self.assertTrue(refresh, "no lamps refresh after the choice")
             self.assertGreater(refresh[0] / 1e6 - chosen, 0.25, "the refresh waits for its timer")
-            self.sim.press(1)
-            self.assertEqual(self.target.take(2), keys(f"+{letter} -{letter}"), row)
+            self.play(1, f"+{letter} -{letter}")
 
     def test_3_a_line_that_stops_draining_never_blocks_the_window(self):
         sim = self.sim
@@ -223,9 +213,8 @@ class Tray(rig.Suite):
                 self.assertTrue(self.sim.frame("off"), "did not take the device")
                 self.rig.inject("front", "VantrelTarget", "Vantrel target")
                 self.assertTrue(self.sim.frame("refresh", 4000), "the device was not taken back")
-                self.assertEqual([name for _, name in self.sim.frames()], ["off", "refresh"])
-                self.sim.press(1)
-                self.assertEqual(self.target.take(2), keys("+D -D"))
+                self.assertEqual(self.names(), ["off", "refresh"])
+                self.play(1, "+D -D")
 
     def test_9_exit_from_the_menu_puts_the_lamps_out_and_saves(self):
         # "終了" is the menu's last item.
@@ -254,11 +243,9 @@ class Settings(rig.Suite):
         assert holder.wait(30) == 0
 
     def end_session(self, app):
-        """Sign-out: Vantrel ends by itself, nothing it shows holds it up."""
         self.assertEqual(self.rig.inject("wait", "VantrelMainWindow", "*", "20000")[0], 0)
         time.sleep(1)  # its start-up done: the window exists before its message loop runs
-        self.rig.wine("wineboot", "--end-session", "--force").wait(60)
-        self.assertEqual(app.wait(20), 0)
+        self.rig.end_session(app)
 
     def notice(self):
         return self.rig.wine("reg", "query", r"HKCU\Software\Vantrel", "/v", "Notice",
@@ -297,20 +284,18 @@ class Outage(rig.Suite):
         self.assertTrue(sim.frame("refresh"), "Vantrel did not start")
         sim.cmd("ident")  # the first data names the model
         self.assertTrue(sim.frame("refresh", 3000), "no refresh in the 6094's own frames")
-        sim.press(1)  # a zero byte, which the line settings of other models drop
-        self.assertEqual(self.target.take(2), keys("+A -A"))
+        self.play(1, "+A -A")  # a zero byte, which the line settings of other models drop
 
     def test_2_a_lost_port_comes_back_a_second_later(self):
         self.rig.stop_sim(self.sim)
         lost = time.monotonic()  # seen at once: the read fails
         time.sleep(0.3)
         self.assertIsNone(self.app.poll())
-        sim = self.rig.start_sim("6094")
+        sim = Outage.sim = self.rig.start_sim("6094")
         self.assertTrue(sim.frame("startup"))
         self.assertLess(time.monotonic() - lost, 2)  # the first retry, a second after the loss
         self.rig.past_first_data(sim)
-        sim.press(1)
-        self.assertEqual(self.target.take(2), keys("+A -A"))
+        self.play(1, "+A -A")
 
 
 if __name__ == "__main__":
