@@ -16,7 +16,7 @@ import time
 import rig
 from rig import keys, tap
 
-VK_RETURN, VK_ESCAPE, VK_UP, VK_RIGHT, VK_DOWN = 0x0D, 0x1B, 0x26, 0x27, 0x28
+VK_ESCAPE = 0x1B
 MODEL = "X8000"
 LAYOUT = ("1=結合,#C", "5=結合,#Shift+Ctrl+A", "6=結合,#B", "7=結合,*図面 ｱｲｳ abc,#Enter",
           "9=分割,#Shift,#Ctrl",
@@ -171,10 +171,9 @@ class Tray(rig.Suite):
         for row, letter in ((4, "A"), (1, "D")):
             self.assertEqual(self.rig.inject(*self.rig.tray())[1][0].split()[0], "menu")
             self.sim.cmd("clear")
-            # The rows only once the submenu is open.
-            self.rig.inject(*tap(VK_DOWN, VK_DOWN, VK_RIGHT))
+            self.rig.choose(1)  # "ファイル"
             rig.wait_for(lambda: len(self.rig.inject("menus", "100")[1]) == 2, 10, "the submenu")
-            self.rig.inject(*tap(*[VK_DOWN] * row, VK_RETURN))
+            self.rig.choose(row)
             chosen = time.monotonic()
             refresh = self.sim.frame("refresh", 10000)  # the tray may be slow under load
             self.assertTrue(refresh, "no lamps refresh after the choice")
@@ -217,8 +216,8 @@ class Tray(rig.Suite):
                 self.play(1, "+D -D")
 
     def test_9_exit_from_the_menu_puts_the_lamps_out_and_saves(self):
-        # "終了" is the menu's last item.
-        self.rig.inject(*self.rig.tray(), *tap(VK_UP, VK_RETURN))
+        self.rig.tray()
+        self.rig.choose(4)  # "終了"
         self.assertTrue(self.sim.frame("off", 5000))
         self.assertEqual(self.app.wait(20), 0)
         self.assertEqual((self.rig.dir / "Vantrel.sys").read_bytes(),
