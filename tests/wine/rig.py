@@ -110,7 +110,7 @@ def main(*programs):
 
 class Suite(unittest.TestCase):
     """Cases that share one program run, in order (test_1_..., test_2_...): the rig
-    build/wine-e2e/NAME, then the class's start()."""
+    build/wine-e2e/NAME, then the class's start(), which sets sim and target."""
 
     NAME, LOCALE = None, None
 
@@ -119,6 +119,16 @@ class Suite(unittest.TestCase):
         cls.rig = Rig(cls.NAME or cls.__name__, cls.LOCALE)
         cls.addClassCleanup(cls.rig.close)
         cls.start()
+
+    def play(self, key, script, quiet=0.3):
+        """Presses a key (an int) or sends hex bytes; asserts the key events that follow."""
+        self.sim.press(key) if isinstance(key, int) else self.sim.cmd(f"hex {key}")
+        expected = keys(script)
+        self.assertEqual(self.target.take(len(expected), quiet=quiet), expected, key)
+
+    def names(self):
+        """The names of the frames since the last look."""
+        return [name for _, name in self.sim.frames()]
 
 
 class Sim:
@@ -158,8 +168,7 @@ class Target:
     """fktarget's log, read as (event, detail) pairs past what was taken before."""
 
     def __init__(self, path):
-        self.path = path
-        self.taken = 0
+        self.path, self.taken = path, 0
 
     def _events(self):  # the log exists: start_target waits for its first line
         text = self.path.read_text(encoding="utf-8", errors="replace")
@@ -170,8 +179,7 @@ class Target:
         """Waits up to `timeout` s for `count` events of `kinds`, then `quiet` s for
         more; returns those of `kinds` and takes them all."""
         end = time.monotonic() + timeout
-        while (sum(e in kinds for e, _ in self._events()) < count and
-               time.monotonic() < end):
+        while sum(e in kinds for e, _ in self._events()) < count and time.monotonic() < end:
             time.sleep(0.02)
         time.sleep(quiet)
         events = self._events()
@@ -187,17 +195,16 @@ class Rig:
     def __init__(self, name, locale=None):
         PREFIX.parent.mkdir(parents=True, exist_ok=True)
         self._lock = open(f"{PREFIX}.lock", "w")
-        self.procs, self.devices = [], []
+        self.procs, self.devices, self.targets = [], [], 0
         OPEN.append(self)
         fcntl.flock(self._lock, fcntl.LOCK_EX)
         self.dir = WORK / name
         shutil.rmtree(self.dir, ignore_errors=True)
         self.dir.mkdir(parents=True)
         # One path per port for every test: the mapping stays as it is.
-        links = {f"VANTREL_COM{n}": str(WORK / f"com{n}") for n in PORTS}
-        self.targets = 0
         env = {k: v for k, v in os.environ.items() if not k.startswith("VANTREL_COM")}
-        env.update(VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1", **links)
+        env.update({f"VANTREL_COM{n}": str(WORK / f"com{n}") for n in PORTS},
+                   VANTREL_WINEPREFIX=str(PREFIX), VANTREL_WINE_LOCKED="1")
         if locale:
             env["VANTREL_WINE_LOCALE"] = locale
         try:
@@ -219,8 +226,7 @@ class Rig:
             OPEN.remove(self)
 
     def start(self, argv, **kw):
-        proc = subprocess.Popen([str(a) for a in argv], env=self.env, start_new_session=True,
-                                **kw)
+        proc = subprocess.Popen([str(a) for a in argv], env=self.env, start_new_session=True, **kw)
         self.procs.append(proc)
         return proc
 
@@ -233,10 +239,19 @@ class Rig:
         out = proc.communicate(timeout=60)[0]
         return proc.returncode, out.splitlines()
 
+    def origin(self, cls, title):
+        """The top-left corner of that window's client area on the screen."""
+        rc, lines = self.inject("rect", cls, title)
+        assert rc == 0, f"no window {cls} {title}"
+        return tuple(map(int, lines[0].split()[5:]))
+
+    def xdo(self, *args):
+        """xdotool through the X server, as the user's keyboard and mouse."""
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True)
+
     def start_sim(self, model="X8000", port=1):
         """fksim playing `model` on a new pty behind COM`port` (one of PORTS)."""
-        link = WORK / f"com{port}"
-        sim = Sim(self.start([FKSIM, "--script", "--model", model, "--pty-link", link],
+        sim = Sim(self.start([FKSIM, "--script", "--model", model, "--pty-link", WORK / f"com{port}"],
                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True))
         self.devices.append(self.procs.pop())
         return sim
@@ -254,12 +269,16 @@ class Rig:
                   stderr=subprocess.DEVNULL).wait(60)
         assert app.wait(20) == 0
 
+    def end_session(self, app):
+        """Sign-out: Vantrel must end by itself with code 0, nothing it shows holding it up."""
+        self.wine("wineboot", "--end-session", "--force").wait(60)
+        assert app.wait(20) == 0
+
     def start_target(self, title=None):
         """A new fktarget in front (titled `title` when given), once it has the focus."""
         self.targets += 1
         log = self.dir / f"target{self.targets}.log"
-        title = ["--title", title] if title else []
-        self.wine(FKTARGET, "--log", winpath(log), *title)
+        self.wine(FKTARGET, "--log", winpath(log), *(["--title", title] if title else []))
         wait_for(lambda: log.exists() and "ready" in log.read_text(errors="replace"), 30,
                  "fktarget to start")
         return Target(log)
@@ -280,12 +299,21 @@ class Rig:
         """Clicks Vantrel's icon in Wine's tray window through the X server, as the user
         does (the pointer stays there); fkinject tokens for what menus are open within
         wait_ms."""
-        rc, lines = self.inject("wait", TRAY_WINDOW, "*", "20000", "rect", TRAY_WINDOW, "*")
-        assert rc == 0, "no tray window"
-        x, y = map(int, lines[0].split()[5:])
-        subprocess.run(["xdotool", "mousemove", str(x + 10), str(y + 10), "click", "--repeat",
-                        str(clicks), "--delay", "100", str(button)], env=self.env, check=True)
+        assert self.inject("wait", TRAY_WINDOW, "*", "20000")[0] == 0, "no tray window"
+        x, y = self.origin(TRAY_WINDOW, "*")
+        self.xdo("mousemove", x + 10, y + 10, "click", "--repeat", clicks, "--delay", 100, button)
         return ["menus", str(wait_ms)]
+
+    def choose(self, row, rows=5):
+        """Clicks row `row` (0 at the top) of the rightmost open pop-up menu, one of `rows`
+        items, through the X server. Not keys: the mouse event of a menu that opened under
+        the pointer may be handled after an injected key, and undo the key's selection."""
+        menus = [tuple(map(int, line.split()[1:])) for line in self.inject("menus", "3000")[1]
+                 if line.startswith("menu")]
+        assert menus, "no menu open"
+        left, top, right, bottom = max(menus)
+        y = top + (bottom - top) * (2 * row + 1) // (2 * rows)
+        self.xdo("mousemove", (left + right) // 2, y, "click", 1)
 
     def layout(self, name, *keys):
         """Writes layout `name`, keys as fkl's "[M:]K=LINE"; its Windows path."""

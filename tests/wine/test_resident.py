@@ -16,17 +16,15 @@ import time
 import rig
 from rig import keys, tap
 
-VK_RETURN, VK_ESCAPE, VK_UP, VK_RIGHT, VK_DOWN = 0x0D, 0x1B, 0x26, 0x27, 0x28
+VK_ESCAPE = 0x1B
 MODEL = "X8000"
 LAYOUT = ("1=結合,#C", "5=結合,#Shift+Ctrl+A", "6=結合,#B", "7=結合,*図面 ｱｲｳ abc,#Enter",
           "9=分割,#Shift,#Ctrl",
           # Key 6 with the left, middle and right mouse button held.
           "2:6=結合,#L", "3:6=結合,#M", "4:6=結合,#R")
-# The frames of the lamps' refresh and of the release of split mode's keys.
+# The frames of the lamps' refresh.
 REFRESH = {"6094": ["refresh-08", "refresh"], "48G9995": ["reset-prefix", "release-reset"],
            "X8000": ["refresh"]}
-RELEASE = {"6094": ["release-reset"], "48G9995": ["reset-prefix", "release-reset"],
-           "X8000": ["reset-prefix", "release-reset"]}
 
 
 class Playback(rig.Suite):
@@ -37,12 +35,6 @@ class Playback(rig.Suite):
         r = cls.rig
         cls.saved = r.settings(FkNameT=r.layout("keys.fkl", *LAYOUT), FileOn=1, FkModel=MODEL)
         cls.sim, cls.target, cls.app = r.start_sim(MODEL), r.start_target(), r.start_vantrel()
-
-    def play(self, key, script, quiet=0.3):
-        """Presses a key (an int) or sends hex bytes; asserts the key events that follow."""
-        self.sim.press(key) if isinstance(key, int) else self.sim.cmd(f"hex {key}")
-        expected = keys(script)
-        self.assertEqual(self.target.take(len(expected), quiet=quiet), expected, key)
 
     def test_1_startup_sequence_then_the_refresh_half_a_second_later(self):
         refreshed = self.sim.frame("refresh", 20000)
@@ -66,8 +58,6 @@ class Playback(rig.Suite):
         self.assertTrue(self.sim.frame("hold_9"))
         self.play(9, "-Ctrl -Shift")
         self.assertTrue(self.sim.frame("release-reset"))
-        self.assertEqual([name for _, name in self.sim.frames()],
-                         ["hold 9"] * 2 + RELEASE[MODEL], "one hold lamp per step")
         # Another key while held releases first, then plays; on the 6094 it comes as
         # the port reopens after the hold lamp, and must not be lost.
         for _ in range(5 if MODEL == "6094" else 1):
@@ -116,9 +106,8 @@ class Paste(rig.Suite):
         cls.sim = r.start_sim()
         r.wine("notepad")
         assert r.inject("wait", "Notepad", "*", "20000")[0] == 0, "notepad did not start"
-        x, y = map(int, r.inject("rect", "Notepad", "*")[1][0].split()[5:])
-        # The paste's right click goes where the pointer is.
-        subprocess.run(["xdotool", "mousemove", str(x + 100), str(y + 60)], env=r.env, check=True)
+        x, y = r.origin("Notepad", "*")
+        r.xdo("mousemove", x + 100, y + 60)  # the paste's right click goes where the pointer is
         cls.app = r.start_vantrel()
         r.past_first_data(cls.sim)
 
@@ -173,23 +162,20 @@ class Tray(rig.Suite):
         lines = opened + self.rig.inject("menus", "100", *tap(VK_ESCAPE))[1]
         self.assertEqual([line.split()[0] for line in quiet + lines], ["none"] * 2 + ["menu"] * 2)
         time.sleep(0.7)
-        self.sim.press(1)
-        self.assertEqual(self.target.take(2), keys("+S -S"))
+        self.play(1, "+S -S")
         # Wine lists a folder sorted by name: the submenu shows e (File5) at the top and a
         # (File1) at the bottom, no start.fkl.txt.
         for row, letter in ((4, "A"), (1, "D")):
             self.assertEqual(self.rig.inject(*self.rig.tray())[1][0].split()[0], "menu")
             self.sim.cmd("clear")
-            # The rows only once the submenu is open.
-            self.rig.inject(*tap(VK_DOWN, VK_DOWN, VK_RIGHT))
+            self.rig.choose(1)  # "ファイル"
             rig.wait_for(lambda: len(self.rig.inject("menus", "100")[1]) == 2, 10, "the submenu")
-            self.rig.inject(*tap(*[VK_DOWN] * row, VK_RETURN))
+            self.rig.choose(row)
             chosen = time.monotonic()
             refresh = self.sim.frame("refresh", 10000)  # the tray may be slow under load
             self.assertTrue(refresh, "no lamps refresh after the choice")
             self.assertGreater(refresh[0] / 1e6 - chosen, 0.25, "the refresh waits for its timer")
-            self.sim.press(1)
-            self.assertEqual(self.target.take(2), keys(f"+{letter} -{letter}"), row)
+            self.play(1, f"+{letter} -{letter}")
 
     def test_3_a_line_that_stops_draining_never_blocks_the_window(self):
         sim = self.sim
@@ -223,13 +209,12 @@ class Tray(rig.Suite):
                 self.assertTrue(self.sim.frame("off"), "did not take the device")
                 self.rig.inject("front", "VantrelTarget", "Vantrel target")
                 self.assertTrue(self.sim.frame("refresh", 4000), "the device was not taken back")
-                self.assertEqual([name for _, name in self.sim.frames()], ["off", "refresh"])
-                self.sim.press(1)
-                self.assertEqual(self.target.take(2), keys("+D -D"))
+                self.assertEqual(self.names(), ["off", "refresh"])
+                self.play(1, "+D -D")
 
     def test_9_exit_from_the_menu_puts_the_lamps_out_and_saves(self):
-        # "終了" is the menu's last item.
-        self.rig.inject(*self.rig.tray(), *tap(VK_UP, VK_RETURN))
+        self.rig.tray()
+        self.rig.choose(4)  # "終了"
         self.assertTrue(self.sim.frame("off", 5000))
         self.assertEqual(self.app.wait(20), 0)
         self.assertEqual((self.rig.dir / "Vantrel.sys").read_bytes(),
@@ -254,11 +239,9 @@ class Settings(rig.Suite):
         assert holder.wait(30) == 0
 
     def end_session(self, app):
-        """Sign-out: Vantrel ends by itself, nothing it shows holds it up."""
         self.assertEqual(self.rig.inject("wait", "VantrelMainWindow", "*", "20000")[0], 0)
         time.sleep(1)  # its start-up done: the window exists before its message loop runs
-        self.rig.wine("wineboot", "--end-session", "--force").wait(60)
-        self.assertEqual(app.wait(20), 0)
+        self.rig.end_session(app)
 
     def notice(self):
         return self.rig.wine("reg", "query", r"HKCU\Software\Vantrel", "/v", "Notice",
@@ -297,20 +280,18 @@ class Outage(rig.Suite):
         self.assertTrue(sim.frame("refresh"), "Vantrel did not start")
         sim.cmd("ident")  # the first data names the model
         self.assertTrue(sim.frame("refresh", 3000), "no refresh in the 6094's own frames")
-        sim.press(1)  # a zero byte, which the line settings of other models drop
-        self.assertEqual(self.target.take(2), keys("+A -A"))
+        self.play(1, "+A -A")  # a zero byte, which the line settings of other models drop
 
     def test_2_a_lost_port_comes_back_a_second_later(self):
         self.rig.stop_sim(self.sim)
         lost = time.monotonic()  # seen at once: the read fails
         time.sleep(0.3)
         self.assertIsNone(self.app.poll())
-        sim = self.rig.start_sim("6094")
+        sim = Outage.sim = self.rig.start_sim("6094")
         self.assertTrue(sim.frame("startup"))
         self.assertLess(time.monotonic() - lost, 2)  # the first retry, a second after the loss
         self.rig.past_first_data(sim)
-        sim.press(1)
-        self.assertEqual(self.target.take(2), keys("+A -A"))
+        self.play(1, "+A -A")
 
 
 if __name__ == "__main__":

@@ -1,31 +1,27 @@
 // Does what a user or the shell does to the program's windows, one command-line
-// token per event, in order (numbers decimal or 0x..):
-//   kd:VK / ku:VK / m:FLAGS   key down / up, mouse_event flags, through the program's
-//                             own SendInput class
-//   w:MS                      wait
-//   post CLASS MSG WPARAM LPARAM   post a message to the first window of that class
+// token per event, in order (numbers decimal or 0x..). Exit code 0; 2 for a token it
+// does not know or a missing argument; 4 for no such window, control or process.
+//   kd:VK ku:VK m:FLAGS w:MS  key down, key up, mouse_event flags (through the program's
+//                             own SendInput class); wait
+//   post CLASS MSG WP LP      post a message to the first window of that class
 //   clip TEXT                 put TEXT on the clipboard
-//   menus MS                  wait up to MS ms for an open pop-up menu; print "menu LEFT
-//                             TOP RIGHT BOTTOM" for each one open, or "none"
-//   hold PATH MS              open PATH sharing nothing, print "held", close it after MS ms
-// and for the window of that class and title (* any):
-//   wait / gone CLASS TITLE MS     wait up to MS ms for it to exist / be gone
-//   front CLASS TITLE              bring it to the front
-//   click CLASS TITLE CAPTION      click its control of that caption
-//   select CLASS TITLE ENTRY       choose the entry of its combo box, as the user does
-//   rect CLASS TITLE               print "rect LEFT TOP RIGHT BOTTOM X Y", X Y the top-left
-//                                  of its client area on the screen
-//   texts CLASS TITLE              print "text CAPTION" for each of its controls
-//   edit CLASS TITLE               print "edit " and the text of its edit control, asked with
-//                                  WM_GETTEXT (another program's edit keeps no caption)
-//   resources CLASS TITLE          print "resources HANDLES GDI USER" of its process (what
-//                                  the system reports; Wine may say 0)
-//   move CLASS TITLE X Y           move its top-left corner there
-//   ping CLASS TITLE MS            send it WM_NULL again and again for MS ms; print "ping
-//                                  COUNT MAX_MS TIMEOUTS" (a thread that waits on a serial
-//                                  line, say, answers late or not)
-// Exit code 0, 2 for a token it does not know or a missing argument, 4 for no such
-// window, control or process.
+//   menus MS                  wait up to MS for an open pop-up menu; print "menu L T R B"
+//                             for each one open, or "none"
+//   hold PATH MS              open PATH sharing nothing, print "held", close it after MS
+// and on the window of a class and title (* any), CLASS TITLE first:
+//   wait MS / gone MS         wait up to MS for it to exist / be gone
+//   front                     bring it to the front
+//   click CAPTION             click its control of that caption
+//   select ENTRY              choose the entry of its combo box, as the user does
+//   rect                      print "rect L T R B X Y", X Y its client area's top-left
+//   texts                     print "text CAPTION" for each of its controls
+//   edit                      print "edit TEXT" of its edit control (by WM_GETTEXT:
+//                             another program's edit keeps no caption)
+//   resources                 print "resources HANDLES GDI USER" of its process, as the
+//                             system reports them (Wine may say 0)
+//   move X Y                  move its top-left corner there
+//   ping MS                   send it WM_NULL again and again for MS; print "ping COUNT
+//                             MAX_MS TIMEOUTS" (a thread that waits on a line answers late)
 #include <windows.h>
 
 #include <algorithm>
