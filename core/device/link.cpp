@@ -21,10 +21,9 @@ void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
   ReportDetection();
   if (!bytes.empty()) bytes_in_window_ = true;
   for (int key : keys) {
-    if (flooded_) return;
+    if (Flooded()) return;
     if (burst_keys_++ == 0) timers_.Arm(LinkTimer::kBurst, kBurstWindow);
-    if (burst_keys_ > kMaxBurstKeys) {
-      flooded_ = true;
+    if (Flooded()) {
       if (!std::exchange(flooding_told_, true)) events_.DeviceFlooding();
       return;
     }
@@ -34,11 +33,10 @@ void DeviceLink::OnReceive(std::span<const std::uint8_t> bytes) {
 
 void DeviceLink::BurstTick() {
   const bool bytes_came = std::exchange(bytes_in_window_, false);
-  if (flooded_ && bytes_came) {
+  if (Flooded() && bytes_came) {
     timers_.Arm(LinkTimer::kBurst, kBurstWindow);  // not quiet yet
     return;
   }
-  flooded_ = false;
   burst_keys_ = 0;
 }
 

@@ -90,6 +90,7 @@ class DeviceLink {
   void RefreshTick();
   void ReportDetection();
   void BurstTick();
+  bool Flooded() const { return burst_keys_ > kMaxBurstKeys; }
 
   const std::u16string& fk_model_;
   PortOut& port_;
@@ -98,8 +99,9 @@ class DeviceLink {
   Receiver receiver_;
   Playback playback_;
   int lamp_tick_ = 0;  // the 6094 refresh: 0 before its first tick, 1 before its second
-  int burst_keys_ = 0;     // keys since the burst window opened
-  bool flooded_ = false;   // past the bound: nothing plays until a quiet window
+  // Keys since the burst window opened; past the bound nothing plays until a quiet
+  // window.
+  int burst_keys_ = 0;
   bool bytes_in_window_ = false;
   bool flooding_told_ = false;
 };
