@@ -1,10 +1,10 @@
 #include "win32/main_window.h"
 
 #include <dwmapi.h>
-#include <htmlhelp.h>
 
 #include <string_view>
 
+#include "win32/help.h"
 #include "win32/resource.h"
 
 namespace vantrel::win32 {
@@ -12,7 +12,6 @@ namespace vantrel::win32 {
 namespace {
 
 constexpr wchar_t kMutexName[] = L"Test Mutex";
-constexpr wchar_t kHelpFile[] = L"Vantrel.chm";
 constexpr int kRecentEntries = 5;
 // Messages of the serial layer, posted from its reader thread.
 constexpr UINT kSerialData = WM_APP + 1;
@@ -378,7 +377,7 @@ void MainWindow::SetRecentCaptions(const std::array<std::u16string, 5>& captions
 }
 
 void MainWindow::OpenHelp() {
-  HtmlHelpW(hwnd(), PathBesideProgram(kHelpFile).c_str(), HH_DISPLAY_TOPIC, 0);
+  ShowHelp(hwnd());
 }
 
 void MainWindow::RunEditor(const editor::EditorSession& session) {
