@@ -318,18 +318,16 @@ bool MainWindow::AnotherInstanceRunning() {
   // "Test Mutex" is a name sample code uses too, and any program may hold it or an
   // object of that name that denies us: taken, it only says that a copy may run. A
   // copy of another account, or of an earlier release, is then told by its window.
-  bool taken = false;
+  // Taken as well when it cannot be made: denied, or an object of another kind.
+  bool taken = true;
   if (HANDLE existing = OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)) {
     CloseHandle(existing);
-    taken = true;
-  } else if (GetLastError() == ERROR_ACCESS_DENIED) {
-    taken = true;
-  } else if (HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName)) {
-    // Two copies started at once both miss the open; the later creation tells.
-    taken = GetLastError() == ERROR_ALREADY_EXISTS;
-    mutex_.Reset(created);
-  } else {
-    taken = true;
+  } else if (GetLastError() != ERROR_ACCESS_DENIED) {
+    if (HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName)) {
+      // Two copies started at once both miss the open; the later creation tells.
+      taken = GetLastError() == ERROR_ALREADY_EXISTS;
+      mutex_.Reset(created);
+    }
   }
   if (taken && RunningCopyShowsUp()) return true;
   // Marks this window as a running copy's, for a copy started later to find.
