@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
-#include <htmlhelp.h>
 
 #include <utility>
 
@@ -10,6 +9,7 @@
 #include "win32/codec.h"
 #include "win32/controls.h"
 #include "win32/files.h"
+#include "win32/help.h"
 #include "win32/modal.h"
 #include "win32/printer.h"
 #include "win32/resource.h"
@@ -459,7 +459,7 @@ void EditorWindow::AssignKey(const editor::AssignKeyRequest& request) {
 }
 
 void EditorWindow::OpenHelp() {
-  HtmlHelpW(hwnd(), PathBesideProgram(ToWide(editor::kHelpFile)).c_str(), HH_DISPLAY_TOPIC, 0);
+  ShowHelp(hwnd());
 }
 
 void EditorWindow::Arm(editor::EditorTimer id, int milliseconds) {

@@ -156,13 +156,26 @@ std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir) {
   return names;
 }
 
+std::wstring ProgramFolder() {
+  // The program may live in a folder whose path is longer than MAX_PATH.
+  std::wstring exe(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+    if (n == 0) return {};
+    if (n < exe.size()) {
+      exe.resize(n);
+      break;
+    }
+    if (exe.size() >= 32768) return {};
+    exe.resize(exe.size() * 2);
+  }
+  const std::size_t slash = exe.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring{} : exe.substr(0, slash + 1);
+}
+
 std::wstring PathBesideProgram(std::wstring_view name) {
-  wchar_t exe[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return std::wstring(name);
-  std::wstring path(exe, n);
-  path.erase(path.find_last_of(L'\\') + 1);
-  return path.append(name);
+  std::wstring folder = ProgramFolder();
+  return folder.empty() ? folder : folder.append(name);
 }
 
 }  // namespace vantrel::win32

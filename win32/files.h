@@ -49,8 +49,11 @@ class Win32Files final : public FileSystem {
 // `dir` may end in "\" or not; an empty `dir` means the current folder.
 std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir);
 
-// A file beside the program (the help file), whatever the working directory is; the
-// bare name when the program's own path cannot be had.
+// The folder of Vantrel.exe, ending in "\"; empty when it cannot be had.
+std::wstring ProgramFolder();
+// A file beside the program (the help file), whatever the working directory is;
+// empty when the program's own path cannot be had, never a bare name that the
+// working folder would resolve.
 std::wstring PathBesideProgram(std::wstring_view name);
 
 }  // namespace vantrel::win32

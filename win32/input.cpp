@@ -22,34 +22,35 @@ std::optional<std::uint32_t> IntegrityLevel(HANDLE token) {
   return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
 }
 
-// The level of the process, or why there is none: denied when the system refused
-// us the process or its token.
-struct ProcessLevel {
-  std::optional<std::uint32_t> level;
-  bool denied = false;
-};
-
-ProcessLevel LevelOf(HANDLE process) {
+std::optional<std::uint32_t> LevelOf(HANDLE process) {
   HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) {
-    return {{}, GetLastError() == ERROR_ACCESS_DENIED};
-  }
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
   const UniqueHandle owned(token);
-  return {IntegrityLevel(owned.Get())};
+  return IntegrityLevel(owned.Get());
 }
 
-ProcessLevel LevelOf(DWORD process_id) {
+std::optional<std::uint32_t> LevelOf(DWORD process_id) {
   const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
-  if (!process) return {{}, GetLastError() == ERROR_ACCESS_DENIED};
+  if (!process) return {};
   return LevelOf(process.Get());
 }
 
 }  // namespace
 
-ForegroundIntegrity::ForegroundIntegrity() : own_level_(LevelOf(GetCurrentProcess()).level) {}
+ForegroundIntegrity::ForegroundIntegrity() : own_level_(LevelOf(GetCurrentProcess())) {}
 
 device::ForegroundWindow ForegroundIntegrity::Front() {
-  const HWND window = GetForegroundWindow();
+  return Describe(GetForegroundWindow());
+}
+
+device::ForegroundWindow ForegroundIntegrity::UnderCursor() {
+  POINT cursor;
+  if (!GetCursorPos(&cursor)) return {};
+  const HWND window = WindowFromPoint(cursor);
+  return Describe(window ? GetAncestor(window, GA_ROOT) : nullptr);
+}
+
+device::ForegroundWindow ForegroundIntegrity::Describe(HWND window) const {
   if (!window) return {};
   device::ForegroundWindow front;
   front.id = reinterpret_cast<std::uintptr_t>(window);
@@ -61,8 +62,8 @@ device::ForegroundWindow ForegroundIntegrity::Front() {
   if (!GetWindowThreadProcessId(window, &process_id) || process_id == GetCurrentProcessId()) {
     return front;
   }
-  const ProcessLevel theirs = LevelOf(process_id);
-  front.blocked = theirs.denied || (theirs.level && own_level_ && *theirs.level > *own_level_);
+  const std::optional<std::uint32_t> theirs = LevelOf(process_id);
+  front.blocked = theirs && own_level_ && *theirs > *own_level_;
   return front;
 }
 

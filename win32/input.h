@@ -40,17 +40,21 @@ class SendInputSink final : public device::InputSink {
   std::array<std::atomic<bool>, 3> buttons_down_{};  // left, right, middle
 };
 
-// The window in front, and whether its process runs at a higher integrity level
-// than ours: the system then drops our synthetic input, and SendInput need not say
-// so. A process the system will not even let us query counts as higher only when it
-// answers "access denied" (an elevated process's token does, to a process that is
-// not elevated).
+// The window in front or under the cursor, and whether its process is known to run
+// at a higher integrity level than ours: the system then drops our synthetic input,
+// and SendInput need not say so. A process whose level cannot be read (it refuses
+// us the query: a password manager or an anti-cheat client protecting itself, a
+// program of another account) is not counted as higher; whether it took the input is
+// then read from SendInput's count.
 class ForegroundIntegrity final : public device::ForegroundCheck {
  public:
   ForegroundIntegrity();
   device::ForegroundWindow Front() override;
+  device::ForegroundWindow UnderCursor() override;
 
  private:
+  device::ForegroundWindow Describe(HWND window) const;
+
   std::optional<std::uint32_t> own_level_;  // unknown: no level compares above it
 };
 

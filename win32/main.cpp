@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "win32/main_window.h"
+#include "win32/working_folder.h"
 
 namespace {
 
@@ -30,6 +31,12 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // A DLL loaded by name, by us or by a system DLL on our behalf (the file dialogs,
+  // printing), comes from System32 only: never from the program's folder or the
+  // working folder, where layouts from anywhere are opened.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");
+  vantrel::win32::EnterUserWorkingFolder();
   vantrel::win32::MainWindow window(instance);
   if (!window.Create()) return 1;
   g_window = &window;

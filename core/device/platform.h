@@ -74,18 +74,24 @@ class InputSink {
   virtual int Mouse(std::uint32_t flags) = 0;
 };
 
-// The window in front, as far as synthetic input is concerned.
+// A window that input goes to, as far as synthetic input is concerned.
 struct ForegroundWindow {
-  std::uint64_t id = 0;  // opaque, the same for the same window; 0: none in front
+  std::uint64_t id = 0;  // opaque, the same for the same window; 0: none
   std::u16string title;
-  // It runs with more privileges than this program: the system drops our input.
+  // Known to run with more privileges than this program: the system drops our input.
+  // A window whose privileges cannot be told is not blocked; whether the system took
+  // the input is then read from the count of events it inserted.
   bool blocked = false;
 };
 
 class ForegroundCheck {
  public:
   virtual ~ForegroundCheck() = default;
+  // The window in front: it gets the keys.
   virtual ForegroundWindow Front() = 0;
+  // The top-level window under the mouse cursor: it gets clicks, and the right click
+  // of a paste. It need not be the one in front.
+  virtual ForegroundWindow UnderCursor() = 0;
 };
 
 // The physical mouse buttons, as they are at this moment.

@@ -97,13 +97,16 @@ void Playback::Start(Press press) {
   const bool only_releases = keys_held_ && holding_key_ == press.key;
 
   if ((count > 0 && !only_releases) || keys_held_) {
-    const ForegroundWindow front = foreground_.Front();
-    if (front.blocked) {
+    ForegroundWindow target = foreground_.Front();
+    if (!target.blocked && !only_releases && ClicksUnderCursor(entry, count)) {
+      target = foreground_.UnderCursor();
+    }
+    if (target.blocked) {
       // The system would drop every event, the releases of held keys too: press
       // nothing, and keep those keys held until a window that takes input is in front.
       mouse_state_ = press.page;
       if (keys_held_) release_owed_ = true;
-      Notify(front, InputNotices::Refusal::kBlocked);
+      Notify(target, InputNotices::Refusal::kBlocked);
       return;
     }
   }
@@ -115,6 +118,23 @@ void Playback::Start(Press press) {
   } else if (!only_releases && count > 0) {
     macro_ = Macro{press.page, press.key, count, 1};
   }
+}
+
+bool Playback::ClicksUnderCursor(const KeyEntry& entry, int count) {
+  for (int s = 1; s <= count; ++s) {
+    const auto i = static_cast<std::size_t>(s);
+    // A text step pastes with a right click.
+    if (entry.marker[i] != std::u16string_view(&kKeyStepMarker, 1)) return true;
+    const std::u16string_view body = entry.body[i];
+    for (std::size_t start = 0; start <= body.size();) {
+      const std::size_t plus = std::min(body.find(u'+', start), body.size());
+      if (LookUpKeyName(body.substr(start, plus - start)).kind == KeyName::Kind::kClick) {
+        return true;
+      }
+      start = plus + 1;
+    }
+  }
+  return false;
 }
 
 void Playback::Continue() {

@@ -108,6 +108,8 @@ class Playback {
   // The start of one press: the page's button let go, held keys released, the macro
   // set going when there is one to play.
   void Start(Press press);
+  // The first `count` steps click or paste: they act on the window under the cursor.
+  static bool ClicksUnderCursor(const KeyEntry& entry, int count);
   // Plays steps until the macro ends or waits.
   void Continue();
   void Finish();

@@ -56,14 +56,17 @@ std::u16string InputRefusedText(std::u16string_view title, device::InputNotices:
     if (n < title.size() && IsHighSurrogate(title[n - 1])) --n;
     window = u"「" + std::u16string(title.substr(0, n)) + (n < title.size() ? u"…」" : u"」");
   }
+  // Never the advice to run Vantrel elevated: it would then play layouts from a folder
+  // that the user's other programs can write into windows that Windows protects.
   if (why == device::InputNotices::Refusal::kBlocked) {
     return window +
-           u"は管理者として実行されているため、キー入力を送れません。マクロは再生していません。"
-           u"Vantrel も管理者として実行してください。";
+           u"は Vantrel より高い権限で動いているため、Windows がキー入力を届けません。"
+           u"マクロは再生していません。そのプログラムを管理者としてではなく起動すると、"
+           u"FK キーが使えます。";
   }
   return window +
-         u"がキー入力を受け付けなかったため、マクロを途中で止めました。管理者として実行されている"
-         u"ウィンドウなら、Vantrel も管理者として実行してください。";
+         u"がキー入力を受け付けなかったため、マクロを途中で止めました。入力を受け付ける"
+         u"ウィンドウを前面にしてから、もう一度 FK キーを押してください。";
 }
 
 Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,

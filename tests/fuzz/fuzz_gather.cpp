@@ -77,7 +77,8 @@ struct Host : PortOut,
     Check(model.empty());
     model = m;
   }
-  ForegroundWindow Front() override { return {}; }  // never a window that refuses input
+  ForegroundWindow Front() override { return {}; }
+  ForegroundWindow UnderCursor() override { return {}; }
   void InputRefused(const ForegroundWindow&, Refusal) override { Check(false); }
   void TextNotPasted() override {}
   void DeviceFlooding() override {}

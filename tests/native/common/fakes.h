@@ -159,7 +159,8 @@ struct FakeInput : device::InputSink {
 
 struct FakeForeground : device::ForegroundCheck {
   device::ForegroundWindow Front() override { return front; }
-  device::ForegroundWindow front;
+  device::ForegroundWindow UnderCursor() override { return under_cursor; }
+  device::ForegroundWindow front, under_cursor;
 };
 
 struct FakeMouse : device::MouseButtons {

@@ -284,34 +284,44 @@ TEST(DeviceLinkPlayback, RefusedInput) {
   r.Set(1, 2, u"分割,#Ctrl,#Shift+A,#C");
   r.Set(1, 3, u"結合,*図面,#D");
   r.Set(1, 4, u"分割,#Alt");
+  r.Set(1, 6, u"結合,#A,#Ctrl+LeftClick");
   const std::string hold2 = Sent(HoldLamp(Model::kX8000, 2)),
                     hold4 = Sent(HoldLamp(Model::kX8000, 4));
+  // Known to run with more privileges: the window in front, or the one under the cursor
+  // for steps that click or paste.
+  enum Blocked { kNone, kFront, kCursor };
   const struct {
-    bool alt_held, blocked;  // alt_held: by key 4, before
+    bool alt_held;  // by key 4, before
+    Blocked blocked;
     char16_t window;
     int key, accept;  // events the system takes (-1: all)
     std::string out;
   } cases[] = {
-      {false, true, u'1', 1, -1, "blocked w1\n"},
+      {false, kFront, u'1', 1, -1, "blocked w1\n"},
       // Their release would be dropped as well: held keys stay held.
-      {true, true, u'2', 1, -1, "blocked w2\n"},
-      {false, true, u'3', 5, -1, ""},  // a key without steps asks nothing
-      {false, true, u'1', 1, -1, ""},  // told already
-      {false, false, u'4', 1, 1,
+      {true, kFront, u'2', 1, -1, "blocked w2\n"},
+      {false, kFront, u'3', 5, -1, ""},  // a key without steps asks nothing
+      {false, kFront, u'1', 1, -1, ""},  // told already
+      {false, kCursor, u'a', 6, -1, "blocked ca\n"},
+      {false, kCursor, u'b', 3, -1, "blocked cb\n"},
+      {false, kCursor, u'c', 4, -1, "key 18 down\n" + hold4},  // keys only
+      {false, kNone, u'4', 1, 1,
        "key 16 down\nkey 65 down refused\nkey 16 up refused\ncut short w4\n"},
-      {false, false, u'5', 2, 2,
+      {false, kNone, u'5', 2, 2,
        "key 17 down\n" + hold2 + "key 16 down\nkey 65 down refused\nkey 16 up refused\n" +
            X8000Reset() + "key 17 up refused\n" + hold2 + "cut short w5\n"},
-      {false, false, u'6', 3, 0, "clip 図面\nmouse 8 refused\ncut short w6\n"},
-      {true, false, u'7', 4, 0, X8000Reset() + "key 18 up refused\n" + hold4 + "cut short w7\n"},
+      {false, kNone, u'6', 3, 0, "clip 図面\nmouse 8 refused\ncut short w6\n"},
+      {true, kNone, u'7', 4, 0, X8000Reset() + "key 18 up refused\n" + hold4 + "cut short w7\n"},
   };
   for (const auto& c : cases) {
-    r.foreground.front = {};
+    r.foreground.front = r.foreground.under_cursor = {};
     r.input.accept = -1;
     r.link.ReleaseHeldKeys(true);
     if (c.alt_held) r.Receive({0x1B, 0x24});
     r.t.Take();
-    r.foreground.front = {c.window, u"w" + std::u16string(1, c.window), c.blocked};
+    const std::u16string name(1, c.window);
+    r.foreground.front = {c.window, u"w" + name, c.blocked == kFront};
+    r.foreground.under_cursor = {0x100u + c.window, u"c" + name, c.blocked == kCursor};
     r.input.accept = c.accept;
     EXPECT_EQ(r.Receive({0x1B, static_cast<std::uint8_t>(0x20 + c.key)}), c.out);
   }

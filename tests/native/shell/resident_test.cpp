@@ -39,14 +39,15 @@ TEST(Startup, KeysRefusedByTheWindowInFrontAreToldInABalloonNamingIt) {
   rig.StartWithLayout();
   rig.foreground.front = {7, u"cmd", true};
   EXPECT_EQ(rig.Receive({0x1B, 0x21}),
-            "balloon Vantrel 「cmd」は管理者として実行されているため、キー入力を送れません。"
-            "マクロは再生していません。Vantrel も管理者として実行してください。\n");
+            "balloon Vantrel 「cmd」は Vantrel より高い権限で動いているため、Windows がキー入力を"
+            "届けません。マクロは再生していません。そのプログラムを管理者としてではなく起動すると、"
+            "FK キーが使えます。\n");
   // The advice must fit the balloon: a long title is cut, never inside a surrogate pair.
   EXPECT_TRUE(InputRefusedText(std::u16string(79, u'a') + u"\U00020BB7",
                                device::InputNotices::Refusal::kCutShort)
                   .ends_with(u"a…」がキー入力を受け付けなかったため、マクロを途中で止めました。"
-                             u"管理者として実行されているウィンドウなら、Vantrel も管理者として"
-                             u"実行してください。"));
+                             u"入力を受け付けるウィンドウを前面にしてから、もう一度 FK キーを"
+                             u"押してください。"));
 }
 
 // A file that exists but cannot be read (held by a sync tool, a placeholder, denied):
