@@ -1,18 +1,31 @@
-; The Vantrel installer: the program, its help and the example layouts for the
-; machine; the working folder and the shortcuts for the user who installs.
+; The Vantrel installer, per machine: the program, its help and the example layouts in
+; one program folder; the Start-menu shortcut, and on request the one at logon, in the
+; folders of all users; the uninstall entry in the machine's registry. Every user who
+; signs in has a working Vantrel, also when an administrator or a deployment tool
+; running as SYSTEM installed it. The shortcuts start Vantrel in its program folder,
+; which tells it to work in the user's own Documents\Vantrel: it makes that folder at
+; its first start and copies the examples into it. The installer writes nothing of a
+; user's; it only removes the installing user's shortcuts of the per-user installer
+; of before, keeping their start-at-logon choice.
 ;
 ; Built by the mingw preset (target `installer`, part of ALL) as
-; build/mingw/Vantrel-setup.exe when makensis is found. By hand, with absolute paths:
+; build/mingw/Vantrel-setup.exe when makensis is found. By hand, with absolute paths,
+; after a configure of the mingw preset (it writes the list of examples):
 ;   makensis -INPUTCHARSET UTF8 -DVANTREL_SOURCE=<repo> -DVANTREL_BIN=<repo>/build/mingw \
+;            -DVANTREL_EXAMPLES=<repo>/build/mingw/installer-examples.nsh \
 ;            -DVANTREL_SETUP=<out>/Vantrel-setup.exe installer/vantrel.nsi
 ;
-; Silent use:
+; Silent use (exit code 0 when done, 2 when the install failed):
 ;   Vantrel-setup.exe /S               install, or upgrade keeping the start-at-logon
 ;                                      choice as it was (off on a first install)
-;   Vantrel-setup.exe /S /STARTUP=1    and start Vantrel at logon (/STARTUP=0: do not)
+;   Vantrel-setup.exe /S /STARTUP=1    and start Vantrel at logon for every user
+;                                      (/STARTUP=0: for no one)
 ;   Vantrel-setup.exe /S /D=C:\Tools\Vantrel   another program folder (last, no quotes)
-;   Uninstall.exe /S                   remove; Documents\Vantrel stays, it is the user's
-; A running Vantrel is asked to close first (it saves its settings as it does at logoff).
+;   Uninstall.exe /S                   remove; each user's Documents\Vantrel stays
+; A Vantrel running in the installer's session is asked to close first (it saves its
+; settings as it does at logoff). Copies running in other sessions, which no window
+; message reaches, go on until they end: their program file is renamed beside it and
+; deleted at the next restart.
 
 Unicode true
 ; Vantrel.exe is a 64-bit program: a 64-bit installer puts it in the 64-bit Program
@@ -27,19 +40,19 @@ RequestExecutionLevel admin
 !include LogicLib.nsh
 !include Sections.nsh
 
-!ifndef VANTREL_SOURCE | VANTREL_BIN | VANTREL_SETUP
-  !error "define VANTREL_SOURCE, VANTREL_BIN and VANTREL_SETUP (see the head of this file)"
+!ifndef VANTREL_SOURCE | VANTREL_BIN | VANTREL_EXAMPLES | VANTREL_SETUP
+  !error "define VANTREL_SOURCE, VANTREL_BIN, VANTREL_EXAMPLES and VANTREL_SETUP (see the head of this file)"
 !endif
+; !macro VANTREL_EXAMPLES DO: ${DO} "NAME" for each example layout.
+!include "${VANTREL_EXAMPLES}"
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vantrel"
-; Where the program keeps Vantrel.sys and its layouts: its working directory.
-!define WORK_DIR "$DOCUMENTS\Vantrel"
 !define SYNCHRONIZE 0x00100000
 
 Name "Vantrel"
 BrandingText "Vantrel"
 OutFile "${VANTREL_SETUP}"
-InstallDir "$PROGRAMFILES\Vantrel"
+InstallDir "$PROGRAMFILES64\Vantrel"
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 
 !define MUI_ICON "${VANTREL_SOURCE}\win32\res\active.ico"
@@ -57,7 +70,7 @@ InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 
 ; A running Vantrel holds its program file and the device. Asked to close, as at
 ; logoff, it saves its settings and lets the port go; the installer waits for the
-; process itself to end, not only its window.
+; process itself to end, not only its window. FindWindow sees this session only.
 !macro CLOSE_VANTREL un
 Function ${un}CloseVantrel
   FindWindow $0 "VantrelMainWindow"
@@ -77,35 +90,78 @@ FunctionEnd
 !insertmacro CLOSE_VANTREL ""
 !insertmacro CLOSE_VANTREL "un."
 
-; Program Files and HKLM do not depend on the shell context: they are the
-; machine's. The shortcuts and the working folder are the installing user's
-; (context "current"): the program reads and writes its settings and layouts in
-; its working directory, which must be that user's own and writable; Start-menu
-; shortcuts for all users would start everyone in this user's Documents. Other
-; users make a shortcut of their own with a working folder of theirs. An elevation
-; by another account's password makes that account the "current" one.
-!macro SHELL_CONTEXT
-  SetShellVarContext current
+; Deletes the file $R0. A program that runs in another session cannot be deleted but
+; can be renamed: it goes aside as $R0.old1 (or the first free number) and is deleted
+; at the next restart; nothing waits for that. The error flag is set when the file is
+; still there under its name.
+!macro REMOVE_FILE un
+Function ${un}RemoveFile
+  ClearErrors
+  Delete $R0
+  ${IfNot} ${Errors}
+    Return
+  ${EndIf}
+  StrCpy $R1 0
+  ${Do}
+    IntOp $R1 $R1 + 1
+    Delete "$R0.old$R1"
+  ${LoopWhile} ${FileExists} "$R0.old$R1"
+  ClearErrors
+  Rename $R0 "$R0.old$R1"
+  ${IfNot} ${Errors}
+    Delete /REBOOTOK "$R0.old$R1"
+    SetRebootFlag false
+    ClearErrors
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro REMOVE_FILE ""
+!insertmacro REMOVE_FILE "un."
+
+; Stops with a message when the file $R0 stays.
+!macro REMOVE_FILE_OR_STOP PATH
+  StrCpy $R0 "${PATH}"
+  Call RemoveFile
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "${PATH} を置き換えられませんでした。使用しているプログラムを終了してから、もう一度実行してください。" /SD IDOK
+    Abort
+  ${EndIf}
+!macroend
+!macro DELETE_EXAMPLE NAME
+  Delete "$INSTDIR\examples\${NAME}"
+!macroend
+!macro FILE_EXAMPLE NAME
+  File "${VANTREL_SOURCE}\examples\${NAME}"
 !macroend
 
 Section "Vantrel" SecMain
   SectionIn RO
   Call CloseVantrel
+  ; An earlier install's files go before the new ones come: a file written anew has the
+  ; folder's rights, not those someone gave it.
+  Delete "$INSTDIR\Vantrel.exe.old*"
+  Delete "$INSTDIR\Vantrel.chm.old*"
+  Delete "$INSTDIR\Uninstall.exe.old*"
+  !insertmacro REMOVE_FILE_OR_STOP "$INSTDIR\Vantrel.exe"
+  !insertmacro REMOVE_FILE_OR_STOP "$INSTDIR\Vantrel.chm"
+  !insertmacro REMOVE_FILE_OR_STOP "$INSTDIR\Uninstall.exe"
+  !insertmacro VANTREL_EXAMPLES DELETE_EXAMPLE
+
   SetOutPath "$INSTDIR"
   File "${VANTREL_BIN}\Vantrel.exe"
   File "${VANTREL_BIN}\Vantrel.chm"
   SetOutPath "$INSTDIR\examples"
-  File "${VANTREL_SOURCE}\examples\*.fkl"
+  !insertmacro VANTREL_EXAMPLES FILE_EXAMPLE
 
-  ; A layout the user already has is theirs, changed or not: never overwritten.
-  SetOutPath "${WORK_DIR}"
-  SetOverwrite off
-  File "${VANTREL_SOURCE}\examples\*.fkl"
-  SetOverwrite on
-  ; A shortcut's working folder is $OUTDIR at the time it is made.
+  ; The installing user's own shortcuts from the per-user installer of before.
+  SetShellVarContext current
+  Delete "$SMPROGRAMS\Vantrel.lnk"
+  Delete "$SMSTARTUP\Vantrel.lnk"
+  SetShellVarContext all
+  ; A shortcut's working folder is $OUTDIR when it is made: the program folder.
+  SetOutPath "$INSTDIR"
   CreateShortcut "$SMPROGRAMS\Vantrel.lnk" "$INSTDIR\Vantrel.exe"
 
-  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Vantrel"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" '"$INSTDIR\Vantrel.exe"'
@@ -119,11 +175,11 @@ Section "Vantrel" SecMain
 SectionEnd
 
 Section /o "Windows の起動時に開始" SecStartup
-  SetOutPath "${WORK_DIR}"
+  SetOutPath "$INSTDIR"
   CreateShortcut "$SMSTARTUP\Vantrel.lnk" "$INSTDIR\Vantrel.exe"
 SectionEnd
 
-; Unchecked on an upgrade: the user no longer wants it at logon.
+; Unchecked on an upgrade: no one wants it at logon any more.
 Section "-StartupOff"
   ${IfNot} ${SectionIsSelected} ${SecStartup}
     Delete "$SMSTARTUP\Vantrel.lnk"
@@ -131,8 +187,13 @@ Section "-StartupOff"
 SectionEnd
 
 Function .onInit
-  !insertmacro SHELL_CONTEXT
-  ; An upgrade keeps the earlier choice; the command line decides over it.
+  ; An upgrade keeps the earlier choice, also one made with the per-user installer of
+  ; before (in the installing user's Startup folder); the command line decides over it.
+  SetShellVarContext current
+  ${If} ${FileExists} "$SMSTARTUP\Vantrel.lnk"
+    !insertmacro SelectSection ${SecStartup}
+  ${EndIf}
+  SetShellVarContext all
   ${If} ${FileExists} "$SMSTARTUP\Vantrel.lnk"
     !insertmacro SelectSection ${SecStartup}
   ${EndIf}
@@ -152,22 +213,42 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; Renamed program files of earlier upgrades go too, where no copy runs them any more.
+!macro UN_REMOVE_FILE PATH
+  StrCpy $R0 "${PATH}"
+  Call un.RemoveFile
+  ${If} ${Errors}
+    Delete /REBOOTOK $R0
+  ${EndIf}
+  Delete "$R0.old*"
+!macroend
+
 Section "Uninstall"
   Call un.CloseVantrel
   ; Nothing is left pointing at the files while they go; the folder goes last.
   Delete "$SMSTARTUP\Vantrel.lnk"
   Delete "$SMPROGRAMS\Vantrel.lnk"
+  SetShellVarContext current
+  Delete "$SMSTARTUP\Vantrel.lnk"
+  Delete "$SMPROGRAMS\Vantrel.lnk"
+  SetShellVarContext all
   DeleteRegKey HKLM "${UNINST_KEY}"
   ; A notice Vantrel kept for its next start (only ever the current user's).
   DeleteRegKey HKCU "Software\Vantrel"
-  Delete "$INSTDIR\Vantrel.exe"
+  ; Only what the installer put there: a folder that holds more stays with it.
+  !insertmacro UN_REMOVE_FILE "$INSTDIR\Vantrel.exe"
   Delete "$INSTDIR\Vantrel.chm"
-  RMDir /r "$INSTDIR\examples"
-  Delete "$INSTDIR\Uninstall.exe"
+  !insertmacro VANTREL_EXAMPLES DELETE_EXAMPLE
+  RMDir "$INSTDIR\examples"
+  !insertmacro UN_REMOVE_FILE "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
-  ; Documents\Vantrel holds the user's settings and layouts: it stays.
+  ; Renamed program files go at the next restart, the folder after them.
+  ${If} ${FileExists} "$INSTDIR\*.old*"
+    RMDir /REBOOTOK "$INSTDIR"
+  ${EndIf}
+  ; Each user's Documents\Vantrel holds their settings and layouts: it stays.
 SectionEnd
 
 Function un.onInit
-  !insertmacro SHELL_CONTEXT
+  SetShellVarContext all
 FunctionEnd
