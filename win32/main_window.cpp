@@ -1,6 +1,7 @@
 #include "win32/main_window.h"
 
 #include <dwmapi.h>
+#include <sddl.h>
 
 #include <string_view>
 
@@ -12,6 +13,9 @@ namespace vantrel::win32 {
 namespace {
 
 constexpr wchar_t kMutexName[] = L"Test Mutex";
+// How long a copy's window is looked for when "Test Mutex" is taken: 3 s.
+constexpr int kLookForCopyTries = 30;
+constexpr DWORD kLookForCopyInterval = 100;
 constexpr int kRecentEntries = 5;
 // Messages of the serial layer, posted from its reader thread.
 constexpr UINT kSerialData = WM_APP + 1;
@@ -98,7 +102,8 @@ MainWindow::~MainWindow() {
 bool MainWindow::Create() {
   const WindowClass cls{kClassName, LoadIconW(instance_, MAKEINTRESOURCEW(IDI_IDLE))};
   // Top-level but never shown; a tool window stays out of the task switcher even so.
-  if (!CreateWindowOf(instance_, cls, WS_EX_TOOLWINDOW, kTitle, WS_OVERLAPPEDWINDOW,
+  // Titled once start-up has found no running copy: the title marks a running copy.
+  if (!CreateWindowOf(instance_, cls, WS_EX_TOOLWINDOW, L"", WS_OVERLAPPEDWINDOW,
                       {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT}, nullptr)) {
     return false;
   }
@@ -300,18 +305,61 @@ std::u16string MainWindow::TakeNoticeFromLastRun() {
 }
 
 bool MainWindow::AnotherInstanceRunning() {
+  // This user's own copy holds our own name, which nothing else has reason to use.
+  const std::wstring own_name = InstanceNameOfThisUser();
+  if (!own_name.empty()) {
+    HANDLE own = CreateMutexW(nullptr, FALSE, own_name.c_str());
+    if (!own || GetLastError() == ERROR_ALREADY_EXISTS) {
+      if (own) CloseHandle(own);
+      return true;
+    }
+    own_mutex_.Reset(own);
+  }
+  // "Test Mutex" is a name sample code uses too, and any program may hold it or an
+  // object of that name that denies us: taken, it only says that a copy may run. A
+  // copy of another account, or of an earlier release, is then told by its window.
+  // Taken as well when it cannot be made: denied, or an object of another kind.
+  bool taken = true;
   if (HANDLE existing = OpenMutexW(SYNCHRONIZE, FALSE, kMutexName)) {
     CloseHandle(existing);
-    return true;
+  } else if (GetLastError() != ERROR_ACCESS_DENIED) {
+    if (HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName)) {
+      // Two copies started at once both miss the open; the later creation tells.
+      taken = GetLastError() == ERROR_ALREADY_EXISTS;
+      mutex_.Reset(created);
+    }
   }
-  // A copy running elevated or as another user holds a mutex this one may not open.
-  if (GetLastError() == ERROR_ACCESS_DENIED) return true;
-  HANDLE created = CreateMutexW(nullptr, FALSE, kMutexName);
-  if (!created) return GetLastError() == ERROR_ACCESS_DENIED;
-  // Two copies started at once both miss the open; the later creation tells.
-  const bool raced = GetLastError() == ERROR_ALREADY_EXISTS;
-  mutex_.Reset(created);
-  return raced;
+  if (taken && RunningCopyShowsUp()) return true;
+  // Marks this window as a running copy's, for a copy started later to find.
+  SetWindowTextW(hwnd(), kTitle);
+  return false;
+}
+
+std::wstring MainWindow::InstanceNameOfThisUser() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  const UniqueHandle owned(token);
+  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) return {};
+  LPWSTR sid = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) return {};
+  std::wstring name = L"Local\\Vantrel.Instance.";
+  name += sid;
+  LocalFree(sid);
+  return name;
+}
+
+bool MainWindow::RunningCopyShowsUp() {
+  // A copy started just before this one may not have its window yet.
+  for (int tries = 0; tries < kLookForCopyTries; ++tries) {
+    for (HWND found = nullptr;
+         (found = FindWindowExW(nullptr, found, kClassName, kTitle)) != nullptr;) {
+      if (found != hwnd()) return true;
+    }
+    Sleep(kLookForCopyInterval);
+  }
+  return false;
 }
 
 void MainWindow::ShowSecondInstanceMessage() {

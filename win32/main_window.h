@@ -87,6 +87,11 @@ class MainWindow final : public Window,
   void ArmSlot(std::size_t slot, int milliseconds);
   void DisarmSlot(std::size_t slot);
   void TimerFired(UINT_PTR id);
+  // The name of the single-instance mutex that is this user's alone; empty when the
+  // user cannot be told.
+  static std::wstring InstanceNameOfThisUser();
+  // A running copy's main window (class and title) exists or appears within 3 s.
+  bool RunningCopyShowsUp();
 
   struct MenuDestroyer {
     void operator()(HMENU m) const { DestroyMenu(m); }
@@ -94,7 +99,8 @@ class MainWindow final : public Window,
 
   HINSTANCE instance_;
   UINT taskbar_created_ = 0;
-  UniqueHandle mutex_;  // "Test Mutex", kept for the life of the process
+  UniqueHandle mutex_;      // "Test Mutex", kept for the life of the process
+  UniqueHandle own_mutex_;  // this user's own instance name, likewise
   std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu_;  // the tray's pop-up menu
   HMENU files_menu_ = nullptr;  // "ファイル", owned by menu_
   bool menu_open_ = false;

@@ -137,6 +137,10 @@ class Tray(rig.Suite):
             r.layout(f"{letter}.fkl", f"1=結合,#{letter.upper()}", "2=分割,#Shift")
         r.settings(FkNameT=r.layout("start.fkl.txt", "1=結合,#S", "4=結合,#Esc"), FileOn=1,
                    FkModel="X8000", Timer1On=1)
+        # Another program holds the single-instance name, as sample code does: Vantrel
+        # starts all the same (the whole suite runs on it), and a second copy still refuses.
+        squatter = r.wine(rig.FKINJECT, "mutex", "Test Mutex", "3600000", stdout=subprocess.PIPE)
+        assert squatter.stdout.readline().strip() == b"held"
         cls.sim, cls.target, cls.app = r.start_sim(), r.start_target(), r.start_vantrel()
         r.past_first_data(cls.sim)
 

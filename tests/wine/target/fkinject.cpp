@@ -8,6 +8,7 @@
 //   menus MS                  wait up to MS for an open pop-up menu; print "menu L T R B"
 //                             for each one open, or "none"
 //   hold PATH MS              open PATH sharing nothing, print "held", close it after MS
+//   mutex NAME MS             create the named mutex, print "held", close it after MS
 // and on the window of a class and title (* any), CLASS TITLE first:
 //   wait MS / gone MS         wait up to MS for it to exist / be gone
 //   front                     bring it to the front
@@ -118,9 +119,11 @@ bool Run(const std::wstring& verb, wchar_t** arg) {
   }
   if (verb == L"clip") return SetClipboard(arg[0]);
   if (verb == L"menus") return PrintMenus(Number(arg[0])), true;
-  if (verb == L"hold") {
-    HANDLE file = CreateFileW(arg[0], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+  if (verb == L"hold" || verb == L"mutex") {
+    HANDLE file = verb == L"mutex"
+                      ? CreateMutexW(nullptr, FALSE, arg[0])
+                      : CreateFileW(arg[0], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!file || file == INVALID_HANDLE_VALUE) return false;
     std::puts("held");
     std::fflush(stdout);
     Sleep(Number(arg[1]));
@@ -225,7 +228,8 @@ int wmain(int argc, wchar_t** argv) {
   static const std::map<std::wstring, int> kArguments = {
       {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
       {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
-      {L"texts", 2}, {L"move", 4},  {L"ping", 3},  {L"edit", 2},      {L"hold", 2}};
+      {L"texts", 2}, {L"move", 4},  {L"ping", 3},  {L"edit", 2},      {L"hold", 2},
+      {L"mutex", 2}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];

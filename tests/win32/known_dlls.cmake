@@ -1,0 +1,16 @@
+# Fails when EXE imports a DLL outside the list (see CMakeLists.txt).
+cmake_minimum_required(VERSION 3.25)
+set(allowed advapi32 comctl32 comdlg32 gdi32 imm32 kernel32 msvcrt ole32 oleaut32 shell32
+            shlwapi user32 ws2_32)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
+if(NOT names)
+  message(FATAL_ERROR "no imports read from ${EXE}")
+endif()
+foreach(line IN LISTS names)
+  string(REGEX REPLACE "DLL Name: ([^.]+)\\..*" "\\1" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST allowed)
+    message(FATAL_ERROR "${EXE} imports ${line}: searched for beside the program first")
+  endif()
+endforeach()
