@@ -139,6 +139,19 @@ bool Win32Files::FileExists(std::u16string_view path) const {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::optional<std::uint64_t> Win32Files::ChangeStamp(std::u16string_view path) const {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  const std::uint64_t written =
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime;
+  // A write within the clock's resolution that changes the size is still seen.
+  return written ^ (static_cast<std::uint64_t>(data.nFileSizeLow) << 40);
+}
+
 std::vector<std::u16string> ListLayoutFiles(std::u16string_view dir) {
   std::wstring pattern = ToWide(dir);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';

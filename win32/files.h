@@ -39,6 +39,9 @@ class Win32Files final : public FileSystem {
   // removed.
   bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override;
   bool FileExists(std::u16string_view path) const override;
+  // The time of last writing and the size, from the directory entry: no open, so a
+  // file another program holds still answers.
+  std::optional<std::uint64_t> ChangeStamp(std::u16string_view path) const override;
 
  private:
   PlaceFileApi api_;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "win32/help.h"
+#include "win32/rules_window.h"
 #include "win32/resource.h"
 
 namespace vantrel::win32 {
@@ -71,6 +72,25 @@ bool IsUserWindow(HWND window) {
   return !Cloaked(window);
 }
 
+// The window as the layout rules see it: its program's file name and its title.
+WindowIdentity IdentityOf(HWND window) {
+  WindowIdentity identity;
+  wchar_t title[256];
+  const int n = GetWindowTextW(window, title, 256);
+  if (n > 0) identity.title = FromWide(std::wstring_view(title, static_cast<std::size_t>(n)));
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  // Limited query rights suffice for the image name, of an elevated program too.
+  const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  wchar_t path[MAX_PATH * 4];
+  DWORD size = MAX_PATH * 4;
+  if (process && QueryFullProcessImageNameW(process.Get(), 0, path, &size)) {
+    const std::wstring_view image(path, size);
+    identity.program = FromWide(image.substr(image.find_last_of(L'\\') + 1));
+  }
+  return identity;
+}
+
 bool OwnedByThisProcess(HWND window) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
@@ -124,6 +144,12 @@ bool MainWindow::Create() {
   return true;
 }
 
+void MainWindow::Start() {
+  resident_->Start();
+  // The window in front at start-up gets its layout as any later one does.
+  ForegroundChanged(GetForegroundWindow());
+}
+
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_RENDERFORMAT:
@@ -151,9 +177,11 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case Tray::kCallbackMessage:
       if (!shell::TrayMessageOpensMenu(static_cast<std::uint32_t>(lparam))) return 0;
-      // The editor is modal: the menu's commands wait until it is closed.
+      // The editor and the rules are modal: the menu's commands wait until they close.
       if (editor_window_) {
         SetForegroundWindow(editor_window_->hwnd());
+      } else if (rules_open_) {
+        SetForegroundWindow(FindWindowW(kRulesClassName, nullptr));
       } else {
         ShowMenu();
       }
@@ -209,6 +237,9 @@ void MainWindow::BuildMenu() {
   for (int entry = kRecentEntries; entry >= 1; --entry) {
     AppendMenuW(files_menu_, MF_STRING, IDM_RECENT1 + entry - 1, L"");
   }
+  AppendMenuW(files_menu_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(files_menu_, MF_STRING, IDM_USE_FOR_WINDOW, L"このウィンドウで使う");
+  AppendMenuW(files_menu_, MF_STRING, IDM_RULES, L"レイアウト切替...");
   AppendMenuW(menu_.get(), MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(files_menu_),
               L"ファイル");
   AppendMenuW(menu_.get(), MF_STRING, IDM_EDITOR, L"エディタ");
@@ -226,7 +257,14 @@ void MainWindow::ShowMenu() {
   tray_host_ = nullptr;
   if (front && GetAncestor(WindowFromPoint(at), GA_ROOT) == front) {
     tray_host_ = front;
-    if (user_window_ == front) user_window_ = previous_user_window_;
+    if (user_window_ == front) {
+      user_window_ = previous_user_window_;
+      // The tray's window was taken for the user's as it came to the front: the rules
+      // and "このウィンドウで使う" are for the window before it.
+      if (user_window_ && IsWindow(user_window_)) {
+        resident_->UserWindowInFront(IdentityOf(user_window_));
+      }
+    }
   } else {
     NoteForeground(front);
   }
@@ -252,7 +290,9 @@ void MainWindow::NoteForeground(HWND window) {
 
 void MainWindow::ForegroundChanged(HWND window) {
   NoteForeground(window);
-  if (resident_) resident_->ForegroundChanged();
+  if (!resident_) return;
+  resident_->ForegroundChanged();
+  if (window && window == user_window_) resident_->UserWindowInFront(IdentityOf(window));
   // Help closing, or any window of ours that the system activates in passing,
   // hands the foreground on to this hidden window.
   if (window == hwnd() && !menu_open_) GiveForegroundBack();
@@ -271,6 +311,10 @@ void MainWindow::Command(UINT id) {
     resident_->ChooseRecent(static_cast<int>(id - IDM_RECENT1) + 1);
   } else if (id == IDM_EDITOR) {
     resident_->OpenEditor();
+  } else if (id == IDM_USE_FOR_WINDOW) {
+    resident_->UseLayoutForWindow();
+  } else if (id == IDM_RULES) {
+    resident_->EditRules();
   } else if (id == IDM_HELP) {
     resident_->Help();
   } else if (id == IDM_END) {
@@ -439,6 +483,13 @@ void MainWindow::RunEditor(const editor::EditorSession& session) {
   editor_window_ = nullptr;
   editor_serial_.Close();
   // Keys are for the user's window again, not for the one the editor leaves in front.
+  GiveForegroundBack();
+}
+
+void MainWindow::RunRulesDialog(shell::RulesEditor& rules) {
+  rules_open_ = true;
+  ShowRulesDialog(instance_, hwnd(), rules);
+  rules_open_ = false;
   GiveForegroundBack();
 }
 

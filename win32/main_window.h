@@ -43,7 +43,7 @@ class MainWindow final : public Window,
   // cannot be created.
   bool Create();
   // The window's load event: start-up.
-  void Start() { resident_->Start(); }
+  void Start();
   // A window came to the front (the system's foreground event).
   void ForegroundChanged(HWND window);
   // For the crash handlers, from any thread: every key and button playback pressed
@@ -67,6 +67,7 @@ class MainWindow final : public Window,
   void SetRecentCaptions(const std::array<std::u16string, 5>& captions) override;
   void OpenHelp() override;
   void RunEditor(const editor::EditorSession& session) override;
+  void RunRulesDialog(shell::RulesEditor& rules) override;
   void Quit() override;
 
   // The shell's and the device link's timers: one-shot; the window kills a timer as
@@ -122,6 +123,7 @@ class MainWindow final : public Window,
   std::unique_ptr<SerialPort> serial_;
   SerialPort editor_serial_;               // the editor's own port: no receive handler
   EditorWindow* editor_window_ = nullptr;  // while the editor is open
+  bool rules_open_ = false;                // while the rules dialog is open
   SendInputSink input_;
   ForegroundIntegrity foreground_;
   AsyncMouseButtons mouse_;

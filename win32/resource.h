@@ -12,3 +12,6 @@
 #define IDM_EDITOR 110
 #define IDM_HELP 111
 #define IDM_END 112
+// The rule commands at the foot of "ファイル".
+#define IDM_USE_FOR_WINDOW 120
+#define IDM_RULES 121

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,9 @@ class FileSystem {
                                                std::string_view bytes) const = 0;
   // True for an existing ordinary file (not a folder).
   virtual bool FileExists(std::u16string_view path) const = 0;
+  // Changes whenever the file is written (its time of last writing and its size);
+  // nothing when the file is missing or the stamp cannot be had.
+  virtual std::optional<std::uint64_t> ChangeStamp(std::u16string_view path) const = 0;
 };
 
 }  // namespace vantrel

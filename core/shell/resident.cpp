@@ -69,6 +69,38 @@ std::u16string InputRefusedText(std::u16string_view title, device::InputNotices:
          u"ウィンドウを前面にしてから、もう一度 FK キーを押してください。";
 }
 
+std::u16string RulesDamagedText(std::u16string_view path, std::size_t lines) {
+  return u"ルールファイル " + std::u16string(path) + u" の " +
+         Decimal(static_cast<long long>(lines)) +
+         u" 行を読み取れませんでした。その行は使わずに残します。";
+}
+
+std::u16string RulesUnreadableText(std::u16string_view path) {
+  return u"ルールファイル " + std::u16string(path) +
+         u" を読み込めませんでした。ルールは使わず、このファイルは書き換えません。";
+}
+
+std::u16string RulesNotSavedText(std::u16string_view path) {
+  return u"ルールファイル " + std::u16string(path) +
+         u" に書き込めませんでした。変更はこの実行中だけ有効です。";
+}
+
+std::u16string RuleMadeText(const LayoutRule& rule) {
+  return u"「" + rule.pattern + u"」が前面のときは、レイアウト " +
+         LayoutDisplayName(rule.layout_path) + u" を使います。";
+}
+
+std::u16string RuleTip(const LayoutRule& rule) {
+  // The tip holds 127 characters.
+  constexpr std::size_t kPatternMax = 60;
+  std::size_t n = std::min(rule.pattern.size(), kPatternMax);
+  if (n < rule.pattern.size() && IsHighSurrogate(rule.pattern[n - 1])) --n;
+  std::u16string tip = LayoutDisplayName(rule.layout_path).substr(0, 40) + u"（" +
+                       rule.pattern.substr(0, n) + (n < rule.pattern.size() ? u"…" : u"") +
+                       u" のルール）";
+  return tip;
+}
+
 Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,
                    device::MouseButtons& mouse, device::Clipboard& clipboard,
                    device::ForegroundCheck& foreground, device::Timers<ShellTimer>& timers,
@@ -83,7 +115,8 @@ Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink&
       codec_(codec),
       link_(table_, settings_.fk_model, ports.device, input, mouse, clipboard, foreground,
             link_timers, *this),
-      keeper_(ports.device, link_, settings_, platform, timers) {}
+      keeper_(ports.device, link_, settings_, platform, timers),
+      layouts_(files, codec) {}
 
 void Resident::Start() {
   if (started_) return;
@@ -112,6 +145,7 @@ void Resident::Start() {
     keep_settings_file_ = true;
     notices.push_back(SettingsUnreadableText(settings_path_));
   }
+  ReadRules(notices);
   if (settings_.hand_over_to_cad == 1) timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
   if (settings_.open_layout_at_start != 0 &&
       LoadLayout(settings_.layout_path) == ReadStatus::kUnreadable) {
@@ -227,12 +261,18 @@ void Resident::ChooseRecent(int entry) {
   const ReadStatus read = LoadLayout(path);
   if (read == ReadStatus::kUnreadable) platform_.Balloon(kProgramName, LayoutUnreadableText(path));
   if (read != ReadStatus::kOk) return;
+  // The user's choice is in force until the next window comes to the front.
+  rule_in_force_.reset();
+  users_table_.reset();
   platform_.SetCurrentLayoutCaption(captions_[entry - 1]);
   ShowTray(TrayIcon::kActive, kTipChanged);
 }
 
 void Resident::OpenEditor() {
   if (shut_down_ || !started_ || editor_open_) return;
+  // The editor saves into the user's layout file: it edits the user's layout, never
+  // a rule's under that name.
+  if (rule_in_force_) BackToUsersLayout();
   link_.CancelMacro();
   link_.ReleaseHeldKeys();
   timers_.Disarm(ShellTimer::kHandOver);
@@ -246,6 +286,7 @@ void Resident::OpenEditor() {
   keeper_.Return(layout_loaded_);
   ShowTray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipChanged);
   ResumeHandOver();
+  ApplyRules();
 }
 
 void Resident::Help() {
@@ -273,6 +314,142 @@ void Resident::ForegroundChanged() {
   if (!started_ || shut_down_) return;
   // Keys kept down behind a window that dropped their release are let go of now.
   if (link_.ForegroundChanged() && keeper_.Playing()) link_.ArmRefresh();
+}
+
+void Resident::UserWindowInFront(const WindowIdentity& window) {
+  last_window_ = window;
+  if (!started_ || shut_down_ || editor_open_) return;
+  ApplyRules();
+}
+
+void Resident::UseLayoutForWindow() {
+  if (!started_ || shut_down_) return;
+  const bool loaded = rule_in_force_ || layout_loaded_;
+  if (!loaded) return platform_.Balloon(kProgramName, kNoLayoutForRuleText);
+  if (!last_window_ || (last_window_->program.empty() && last_window_->title.empty())) {
+    return platform_.Balloon(kProgramName, kNoWindowForRuleText);
+  }
+  const bool by_program = !last_window_->program.empty();
+  LayoutRule rule{by_program ? LayoutRule::Match::kProgram : LayoutRule::Match::kTitle,
+                  by_program ? last_window_->program : last_window_->title,
+                  rule_in_force_ ? rule_in_force_->layout_path : settings_.layout_path};
+  if (!RuleLine(rule, codec_)) return platform_.Balloon(kProgramName, kRuleNotStorableText);
+  RulesFile rules = rules_;
+  rules.enabled = true;
+  // A rule for the same program or title gets the new layout, in its place.
+  const auto same = std::find_if(rules.lines.begin(), rules.lines.end(), [&](const auto& line) {
+    return line.rule && line.rule->match == rule.match &&
+           (rule.match == LayoutRule::Match::kProgram
+                ? Matches(*line.rule, {rule.pattern, {}})
+                : line.rule->pattern == rule.pattern);
+  });
+  if (same == rules.lines.end()) {
+    rules.lines.push_back({rule, {}});
+  } else if (same->rule->layout_path != rule.layout_path || !rules_.enabled) {
+    *same = {rule, {}};
+  } else {
+    return platform_.Balloon(kProgramName, RuleMadeText(rule));  // in force already
+  }
+  if (!SaveRules(rules)) return;
+  platform_.Balloon(kProgramName, RuleMadeText(rule));
+  ApplyRules();
+}
+
+void Resident::EditRules() {
+  if (!started_ || shut_down_ || editor_open_) return;
+  RulesEditor editor(rules_);
+  platform_.RunRulesDialog(editor);
+  if (shut_down_ || WriteRules(editor.File(), codec_) == WriteRules(rules_, codec_)) return;
+  SaveRules(editor.File());
+  ApplyRules();
+}
+
+void Resident::ReadRules(std::vector<std::u16string>& notices) {
+  rules_path_ = working_folder_ + std::u16string(kRulesFileName);
+  const FileRead file = files_.Read(rules_path_);
+  if (file.status == ReadStatus::kUnreadable) {
+    keep_rules_file_ = true;
+    notices.push_back(RulesUnreadableText(rules_path_));
+  }
+  if (!file.ok()) return;
+  rules_ = vantrel::ReadRules(file.bytes, codec_);
+  if (rules_.damaged > 0) notices.push_back(RulesDamagedText(rules_path_, rules_.damaged));
+}
+
+bool Resident::SaveRules(const RulesFile& rules) {
+  // A file that could not be read is never written over: its rules would be lost.
+  if (keep_rules_file_ || !files_.ReplaceAtomically(rules_path_, WriteRules(rules, codec_))) {
+    platform_.Balloon(kProgramName, keep_rules_file_ ? RulesUnreadableText(rules_path_)
+                                                     : RulesNotSavedText(rules_path_));
+    if (keep_rules_file_) return false;
+  }
+  rules_ = rules;
+  return true;
+}
+
+void Resident::ApplyRules() {
+  if (!last_window_ || editor_open_) return;
+  // A window the device is handed to keeps the layout it was handed over with.
+  if (settings_.hand_over_to_cad == 1 && IsHandOverTitle(last_window_->title)) return;
+  for (const LayoutRule& rule : rules_.Rules()) {
+    if (Matches(rule, *last_window_)) return SwitchTo(rule);
+  }
+  if (rule_in_force_) BackToUsersLayout();
+}
+
+void Resident::SwitchTo(const LayoutRule& rule) {
+  // The user's own layout, unsaved changes and all, is not read again from its file.
+  const bool users_loaded = rule_in_force_ ? users_layout_loaded_ : layout_loaded_;
+  if (users_loaded && rule.layout_path == settings_.layout_path) {
+    if (rule_in_force_) BackToUsersLayout();
+    return;
+  }
+  // The same layout stays: nothing read, no lamp relit.
+  if (rule_in_force_ && rule_in_force_->layout_path == rule.layout_path &&
+      layouts_.Unchanged(rule.layout_path)) {
+    if (rule_in_force_->pattern != rule.pattern) ShowTray(TrayIcon::kActive, RuleTip(rule));
+    rule_in_force_ = rule;
+    return;
+  }
+  ReadStatus status = ReadStatus::kOk;
+  const AssignmentTable* table = layouts_.Get(rule.layout_path, status);
+  if (!table) {
+    if (std::find(told_unreadable_.begin(), told_unreadable_.end(), rule.layout_path) ==
+        told_unreadable_.end()) {
+      told_unreadable_.push_back(rule.layout_path);
+      platform_.Balloon(kProgramName, LayoutUnreadableText(rule.layout_path));
+    }
+    if (rule_in_force_) BackToUsersLayout();
+    return;
+  }
+  link_.CancelMacro();
+  link_.ReleaseHeldKeys();
+  if (!rule_in_force_) {
+    users_table_ = std::make_unique<AssignmentTable>(table_);
+    users_layout_loaded_ = layout_loaded_;
+  }
+  table_ = *table;
+  link_.ClearStatusLabel();
+  layout_loaded_ = true;
+  rule_in_force_ = rule;
+  link_.ArmRefresh();
+  platform_.SetCurrentLayoutCaption(LayoutDisplayName(rule.layout_path));
+  ShowTray(TrayIcon::kActive, RuleTip(rule));
+}
+
+void Resident::BackToUsersLayout() {
+  link_.CancelMacro();
+  link_.ReleaseHeldKeys();
+  if (users_table_) table_ = *users_table_;
+  users_table_.reset();
+  layout_loaded_ = users_layout_loaded_;
+  rule_in_force_.reset();
+  link_.ClearStatusLabel();
+  link_.ArmRefresh();
+  platform_.SetCurrentLayoutCaption(layout_loaded_ ? LayoutDisplayName(settings_.layout_path)
+                                                   : std::u16string());
+  ShowTray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle,
+           layout_loaded_ ? LayoutDisplayName(settings_.layout_path) : std::u16string(kTipChanged));
 }
 
 void Resident::TakeWorkingFolder() {

@@ -6,17 +6,20 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/data/files.h"
+#include "core/data/rules.h"
 #include "core/data/settings.h"
 #include "core/data/table.h"
 #include "core/data/text.h"
 #include "core/device/link.h"
 #include "core/device/platform.h"
 #include "core/editor/session.h"
+#include "core/shell/layout_rules.h"
 #include "core/shell/port_keeper.h"
 
 namespace vantrel::shell {
@@ -68,6 +71,8 @@ class ShellPlatform {
   virtual void OpenHelp() = 0;  // "Vantrel.chm"
   // Shows the editor modally; returns when it closes.
   virtual void RunEditor(const editor::EditorSession& session) = 0;
+  // Shows the rules dialog modally on the rules given; returns when it closes.
+  virtual void RunRulesDialog(RulesEditor& rules) = 0;
   // Ends the process's message loop (after shut-down has run).
   virtual void Quit() = 0;
 };
@@ -87,6 +92,20 @@ inline constexpr std::u16string_view kFloodingText =
     u"止めています。ポートにつながっている機器と COM ポートの設定を確認してください。";
 inline constexpr std::u16string_view kTextNotPastedText =
     u"クリップボードを他のプログラムが使用中のため、テキストを貼り付けませんでした。";
+std::u16string RulesDamagedText(std::u16string_view path, std::size_t lines);
+std::u16string RulesUnreadableText(std::u16string_view path);
+std::u16string RulesNotSavedText(std::u16string_view path);
+std::u16string RuleMadeText(const LayoutRule& rule);
+// The tip while a rule's layout is in force: the layout, and the rule that chose it.
+std::u16string RuleTip(const LayoutRule& rule);
+inline constexpr std::u16string_view kNoLayoutForRuleText =
+    u"レイアウトが読み込まれていないため、ルールを作れません。先に「ファイル」から"
+    u"レイアウトを選んでください。";
+inline constexpr std::u16string_view kNoWindowForRuleText =
+    u"ルールを作るウィンドウがありません。使いたいプログラムを前面にしてから選んでください。";
+inline constexpr std::u16string_view kRuleNotStorableText =
+    u"このウィンドウのプログラム名かレイアウトのパスに、ルールファイルに書けない文字が"
+    u"あるため、ルールを作れません。";
 // The balloon when the window in front did not take the input, naming the window.
 std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why);
 
@@ -139,6 +158,13 @@ class Resident final : private device::LinkEvents {
   void OnPasteTaken();
   // Another window came to the front.
   void ForegroundChanged();
+  // The window in front is one of the user's work (not ours, not the taskbar, not a
+  // menu): the rules choose the layout for it. Told after ForegroundChanged().
+  void UserWindowInFront(const WindowIdentity& window);
+  // The "ファイル" submenu's rule commands: the layout in force for the user's last
+  // window in front, and the rules dialog.
+  void UseLayoutForWindow();
+  void EditRules();
 
   Settings& settings() { return settings_; }
   AssignmentTable& table() { return table_; }
@@ -163,6 +189,15 @@ class Resident final : private device::LinkEvents {
   void ShowTray(TrayIcon icon, std::u16string_view tip);
   void HandOverTick();
   void ResumeHandOver();
+  void ReadRules(std::vector<std::u16string>& notices);
+  // Writes the rules and makes them the ones in force; false (and told) when the
+  // file cannot be written.
+  bool SaveRules(const RulesFile& rules);
+  // The first rule matching the user's last window chooses the layout; none brings
+  // back the user's own.
+  void ApplyRules();
+  void SwitchTo(const LayoutRule& rule);
+  void BackToUsersLayout();
 
   ShellPlatform& platform_;
   device::DevicePort& port_;
@@ -199,6 +234,18 @@ class Resident final : private device::LinkEvents {
   bool in_tick_ = false;
   // Detection named the model: the port may want its line settings.
   bool model_detected_ = false;
+
+  // Layout rules. While a rule's layout is in force, the table the user chose (with
+  // whatever the editor changed and did not save) waits in users_table_.
+  RulesFile rules_;
+  std::u16string rules_path_;
+  bool keep_rules_file_ = false;  // it exists but could not be read: never written
+  LayoutCache layouts_;
+  std::optional<LayoutRule> rule_in_force_;
+  std::unique_ptr<AssignmentTable> users_table_;
+  bool users_layout_loaded_ = false;
+  std::optional<WindowIdentity> last_window_;
+  std::vector<std::u16string> told_unreadable_;  // rule layouts told once each
 };
 
 }  // namespace vantrel::shell

@@ -304,16 +304,20 @@ class Rig:
         self.xdo("mousemove", x + 10, y + 10, "click", "--repeat", clicks, "--delay", 100, button)
         return ["menus", str(wait_ms)]
 
-    def choose(self, row, rows=5):
-        """Clicks row `row` (0 at the top) of the rightmost open pop-up menu, one of `rows`
-        items, through the X server. Not keys: the mouse event of a menu that opened under
-        the pointer may be handled after an injected key, and undo the key's selection."""
-        menus = [tuple(map(int, line.split()[1:])) for line in self.inject("menus", "3000")[1]
-                 if line.startswith("menu")]
+    def choose(self, row):
+        """Clicks row `row` of the rightmost open pop-up menu through the X server: 0 at
+        the top, -1 the last. Rows are as high as those of the tray's menu (the leftmost,
+        five items); "ファイル" has its five layouts at the top and the rule commands at
+        the foot, below a separator. Not keys: the mouse event of a menu that opened
+        under the pointer may be handled after an injected key, and undo the key's
+        selection."""
+        menus = sorted(tuple(map(int, line.split()[1:])) for line in self.inject("menus", "3000")[1]
+                       if line.startswith("menu"))
         assert menus, "no menu open"
-        left, top, right, bottom = max(menus)
-        y = top + (bottom - top) * (2 * row + 1) // (2 * rows)
-        self.xdo("mousemove", (left + right) // 2, y, "click", 1)
+        left, top, right, bottom = menus[-1]
+        pitch = (menus[0][3] - menus[0][1]) / 5
+        y = (top if row >= 0 else bottom) + pitch * (row + 0.5)
+        self.xdo("mousemove", (left + right) // 2, int(y), "click", 1)
 
     def layout(self, name, *keys):
         """Writes layout `name`, keys as fkl's "[M:]K=LINE"; its Windows path."""

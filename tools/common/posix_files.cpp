@@ -97,4 +97,11 @@ bool PosixFiles::FileExists(std::u16string_view path) const {
   return ::stat(ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<std::uint64_t> PosixFiles::ChangeStamp(std::u16string_view path) const {
+  struct stat st {};
+  if (::stat(ToUtf8(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+         static_cast<std::uint64_t>(st.st_mtim.tv_nsec) + (static_cast<std::uint64_t>(st.st_size) << 40);
+}
+
 }  // namespace vantrel

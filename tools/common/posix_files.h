@@ -10,6 +10,7 @@ class PosixFiles final : public FileSystem {
   FileRead Read(std::u16string_view path) const override;
   bool ReplaceAtomically(std::u16string_view path, std::string_view bytes) const override;
   bool FileExists(std::u16string_view path) const override;
+  std::optional<std::uint64_t> ChangeStamp(std::u16string_view path) const override;
 };
 
 }  // namespace vantrel

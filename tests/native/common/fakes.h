@@ -249,6 +249,12 @@ struct FakeFiles : FileSystem {
   bool FileExists(std::u16string_view path) const override {
     return files.count(std::u16string(path)) + unreadable.count(std::u16string(path)) != 0;
   }
+  // The content stands for the time of writing.
+  std::optional<std::uint64_t> ChangeStamp(std::u16string_view path) const override {
+    const auto it = files.find(std::u16string(path));
+    if (it == files.end()) return std::nullopt;
+    return std::hash<std::string>{}(it->second);
+  }
   Transcript& t;
   mutable std::map<std::u16string, std::string> files;
   // Files that exist but cannot be read (held by another program, say).

@@ -40,6 +40,10 @@ struct FakePlatform : ShellPlatform {
     t.Add("editor");
     if (editor) editor(session);
   }
+  void RunRulesDialog(RulesEditor& rules) override {
+    t.Add("rules dialog");
+    if (rules_dialog) rules_dialog(rules);
+  }
   void Quit() override { t.Add("quit"); }
 
   Transcript& t;
@@ -50,6 +54,7 @@ struct FakePlatform : ShellPlatform {
   std::u16string last_run_notice;
   std::function<void()> pump;
   std::function<void(const EditorSession&)> editor;
+  std::function<void(RulesEditor&)> rules_dialog;
 };
 
 // The whole shell on fakes; settings and layout files go into `files` before Start().
