@@ -509,7 +509,8 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; Renamed program files of earlier upgrades go too, where no copy runs them any more.
+; A file in use goes at the next restart; those renamed by earlier upgrades go too,
+; where no copy runs them any more.
 !macro UN_REMOVE_FILE PATH
   StrCpy $R0 "${PATH}"
   Call un.RemoveFile
@@ -524,6 +525,7 @@ Section "Uninstall"
   ; Nothing is left pointing at the files while they go; the folder goes last.
   Delete "$SMSTARTUP\Vantrel.lnk"
   Delete "$SMPROGRAMS\Vantrel.lnk"
+  ; Any the uninstalling user still has from the per-user installer of before.
   SetShellVarContext current
   Delete "$SMSTARTUP\Vantrel.lnk"
   Delete "$SMPROGRAMS\Vantrel.lnk"
@@ -533,13 +535,13 @@ Section "Uninstall"
   DeleteRegKey HKCU "Software\Vantrel"
   ; Only what the installer put there: a folder that holds more stays with it.
   !insertmacro UN_REMOVE_FILE "$INSTDIR\Vantrel.exe"
-  Delete "$INSTDIR\Vantrel.chm"
+  !insertmacro UN_REMOVE_FILE "$INSTDIR\Vantrel.chm"
   !insertmacro VANTREL_EXAMPLES DELETE_EXAMPLE
   RMDir "$INSTDIR\examples"
   !insertmacro UN_REMOVE_FILE "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
-  ; Renamed program files go at the next restart, the folder after them.
-  ${If} ${FileExists} "$INSTDIR\*.old*"
+  ; Files still in use go at the next restart, and the folder after them if empty then.
+  ${If} ${FileExists} "$INSTDIR\*"
     RMDir /REBOOTOK "$INSTDIR"
   ${EndIf}
   ; Each user's Documents\Vantrel holds their settings and layouts: it stays.
