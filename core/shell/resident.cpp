@@ -303,7 +303,8 @@ void Resident::TrayRecreated() {
 }
 
 void Resident::MenuOpen(bool open) {
-  link_.SetMenuOpen(open);
+  menu_open_ = open;
+  link_.SetMenuOpen(menu_open_ || rules_open_);
 }
 
 void Resident::OnPasteTaken() {
@@ -356,9 +357,14 @@ void Resident::UseLayoutForWindow() {
 }
 
 void Resident::EditRules() {
-  if (!started_ || shut_down_ || editor_open_) return;
+  if (!started_ || shut_down_ || editor_open_ || rules_open_) return;
   RulesEditor editor(rules_);
+  // An FK key would play into the dialog (an Enter could delete a rule), as into the menu.
+  rules_open_ = true;
+  link_.SetMenuOpen(true);
   platform_.RunRulesDialog(editor);
+  rules_open_ = false;
+  link_.SetMenuOpen(menu_open_);
   if (shut_down_ || WriteRules(editor.File(), codec_) == WriteRules(rules_, codec_)) return;
   SaveRules(editor.File());
   ApplyRules();

@@ -240,6 +240,8 @@ class Resident final : private device::LinkEvents {
   RulesFile rules_;
   std::u16string rules_path_;
   bool keep_rules_file_ = false;  // it exists but could not be read: never written
+  bool rules_open_ = false;       // the rules dialog is up
+  bool menu_open_ = false;
   LayoutCache layouts_;
   std::optional<LayoutRule> rule_in_force_;
   std::unique_ptr<AssignmentTable> users_table_;
