@@ -57,6 +57,9 @@ TEST(Rules, TheFirstMatchingRuleChoosesTheLayoutAndNoneBringsTheUsersBack) {
   EXPECT_EQ(rig.Do(&Resident::ChooseRecent, 1), "current a\n" + kIconChanged);
   EXPECT_EQ(rig.Key1(), kKeyA);
   EXPECT_EQ(rig.Front(u"view.exe", u"x"), "current acad\ntray active acad（view.exe のルール）\n");
+  // A hand edit of the file while the program runs is read at the next window.
+  rig.files.files[std::u16string(RulesRig::kRules)] = "Program=calc.exe|C:\\fk\\view.fkl\r\n";
+  EXPECT_EQ(rig.Front(u"calc.exe", u""), "current view\ntray active view（calc.exe のルール）\n");
 }
 
 TEST(Rules, MadeFromTheMenuEditedInTheDialogAndStoredWithTheUsersOwnLines) {
