@@ -72,23 +72,15 @@ bool IsUserWindow(HWND window) {
   return !Cloaked(window);
 }
 
-// The window as the layout rules see it: its program's file name and its title.
-WindowIdentity IdentityOf(HWND window) {
-  WindowIdentity identity;
-  wchar_t title[256];
-  const int n = GetWindowTextW(window, title, 256);
-  if (n > 0) identity.title = FromWide(std::wstring_view(title, static_cast<std::size_t>(n)));
-  DWORD process_id = 0;
-  GetWindowThreadProcessId(window, &process_id);
+// The file name of the program a process runs; "" when it cannot be told.
+std::u16string ProgramOf(DWORD process_id) {
   // Limited query rights suffice for the image name, of an elevated program too.
   const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
   wchar_t path[MAX_PATH * 4];
   DWORD size = MAX_PATH * 4;
-  if (process && QueryFullProcessImageNameW(process.Get(), 0, path, &size)) {
-    const std::wstring_view image(path, size);
-    identity.program = FromWide(image.substr(image.find_last_of(L'\\') + 1));
-  }
-  return identity;
+  if (!process || !QueryFullProcessImageNameW(process.Get(), 0, path, &size)) return {};
+  const std::wstring_view image(path, size);
+  return FromWide(image.substr(image.find_last_of(L'\\') + 1));
 }
 
 bool OwnedByThisProcess(HWND window) {
@@ -206,8 +198,14 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case kSerialData:
       if (!serial_->Current(wparam)) return 0;
-      // A key is played into the window in front: the user's window, most likely.
-      NoteForeground(GetForegroundWindow());
+      {
+        // A key is played into the window in front: the user's window, most likely. Its
+        // layout is settled first: the foreground event is delivered through this
+        // thread's queue too, and may come after a key pressed right after the change.
+        const HWND front = GetForegroundWindow();
+        NoteForeground(front);
+        if (front && front == user_window_) TellUserWindow(front);
+      }
       resident_->OnBytesReceived();
       return 0;
     case kPortOpened:
@@ -262,7 +260,7 @@ void MainWindow::ShowMenu() {
       // The tray's window was taken for the user's as it came to the front: the rules
       // and "このウィンドウで使う" are for the window before it.
       if (user_window_ && IsWindow(user_window_)) {
-        resident_->UserWindowInFront(IdentityOf(user_window_));
+        TellUserWindow(user_window_);
       }
     }
   } else {
@@ -292,10 +290,29 @@ void MainWindow::ForegroundChanged(HWND window) {
   NoteForeground(window);
   if (!resident_) return;
   resident_->ForegroundChanged();
-  if (window && window == user_window_) resident_->UserWindowInFront(IdentityOf(window));
+  if (window && window == user_window_) TellUserWindow(window);
   // Help closing, or any window of ours that the system activates in passing,
   // hands the foreground on to this hidden window.
   if (window == hwnd() && !menu_open_) GiveForegroundBack();
+}
+
+void MainWindow::TellUserWindow(HWND window) {
+  WindowIdentity identity;
+  wchar_t title[256];
+  const int n = GetWindowTextW(window, title, 256);
+  if (n > 0) identity.title = FromWide(std::wstring_view(title, static_cast<std::size_t>(n)));
+  // Asked once per window, not at every key: a key waits on it. A window that still
+  // belongs to the same process id is that process's, whose name has not changed. The
+  // title is read every time (the document shown may change).
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(window, &process_id);
+  if (window != identified_window_ || process_id != identified_process_) {
+    identified_window_ = window;
+    identified_process_ = process_id;
+    identified_program_ = ProgramOf(process_id);
+  }
+  identity.program = identified_program_;
+  resident_->UserWindowInFront(identity);
 }
 
 void MainWindow::GiveForegroundBack() {

@@ -83,6 +83,8 @@ class MainWindow final : public Window,
   void ShowMenu();
   void NoteForeground(HWND window);
   void GiveForegroundBack();
+  // Tells the shell that this window of the user's is in front, for the layout rules.
+  void TellUserWindow(HWND window);
   void Command(UINT id);
   void SetItemCaption(HMENU menu, UINT id, std::u16string_view caption);
   void ArmSlot(std::size_t slot, int milliseconds);
@@ -112,6 +114,9 @@ class MainWindow final : public Window,
   HWND previous_user_window_ = nullptr;  // the one before it
   HWND tray_host_ = nullptr;             // the window the icon was last clicked in
   HWINEVENTHOOK foreground_hook_ = nullptr;
+  HWND identified_window_ = nullptr;  // the last window told, its process and program
+  DWORD identified_process_ = 0;
+  std::u16string identified_program_;
 
   // The shell's timers first, then the link's.
   static constexpr std::size_t kShellTimers =
