@@ -262,9 +262,11 @@ void Resident::ChooseRecent(int entry) {
   const ReadStatus read = LoadLayout(path);
   if (read == ReadStatus::kUnreadable) platform_.Balloon(kProgramName, LayoutUnreadableText(path));
   if (read != ReadStatus::kOk) return;
-  // The user's choice is in force until the next window comes to the front.
+  // The user's choice is in force until another window comes to the front (the menu
+  // gives the foreground back to the window it was chosen in).
   rule_in_force_.reset();
   users_table_.reset();
+  users_choice_ = true;
   platform_.SetCurrentLayoutCaption(captions_[entry - 1]);
   ShowTray(TrayIcon::kActive, kTipChanged);
 }
@@ -287,6 +289,7 @@ void Resident::OpenEditor() {
   keeper_.Return(layout_loaded_);
   ShowTray(layout_loaded_ ? TrayIcon::kActive : TrayIcon::kIdle, kTipChanged);
   ResumeHandOver();
+  users_choice_ = false;
   ApplyRules();
 }
 
@@ -319,6 +322,11 @@ void Resident::ForegroundChanged() {
 }
 
 void Resident::UserWindowInFront(const WindowIdentity& window) {
+  // A program's window keeps being that program's whatever document its title names.
+  const bool same = last_window_ && (window.program.empty() || last_window_->program.empty()
+                                         ? last_window_->title == window.title
+                                         : last_window_->program == window.program);
+  if (!same) users_choice_ = false;
   last_window_ = window;
   if (!started_ || shut_down_ || editor_open_) return;
   ApplyRules();
@@ -355,6 +363,7 @@ void Resident::UseLayoutForWindow() {
   }
   if (!SaveRules(rules)) return;
   platform_.Balloon(kProgramName, RuleMadeText(rule));
+  users_choice_ = false;
   ApplyRules();
 }
 
@@ -370,6 +379,7 @@ void Resident::EditRules() {
   link_.SetMenuOpen(menu_open_);
   if (shut_down_ || WriteRules(editor.File(), codec_) == WriteRules(rules_, codec_)) return;
   SaveRules(editor.File());
+  users_choice_ = false;
   ApplyRules();
 }
 
@@ -414,7 +424,7 @@ bool Resident::SaveRules(const RulesFile& rules) {
 }
 
 void Resident::ApplyRules() {
-  if (!last_window_ || editor_open_) return;
+  if (!last_window_ || editor_open_ || users_choice_) return;
   ReadRules(nullptr);
   // A window the device is handed to keeps the layout it was handed over with.
   if (settings_.hand_over_to_cad == 1 && IsHandOverTitle(last_window_->title)) return;

@@ -251,6 +251,8 @@ class Resident final : private device::LinkEvents {
   std::unique_ptr<AssignmentTable> users_table_;
   bool users_layout_loaded_ = false;
   std::optional<WindowIdentity> last_window_;
+  // A layout chosen from the menu holds for the window it was chosen in, over its rule.
+  bool users_choice_ = false;
   std::vector<std::u16string> told_unreadable_;  // rule layouts told once each
 };
 

@@ -55,6 +55,7 @@ TEST(Rules, TheFirstMatchingRuleChoosesTheLayoutAndNoneBringsTheUsersBack) {
   EXPECT_EQ(rig.Key1(), "key 68 down\nkey 68 up\n");
   // The user's choice from the tray is in force until the next window comes.
   EXPECT_EQ(rig.Do(&Resident::ChooseRecent, 1), "current a\n" + kIconChanged);
+  EXPECT_EQ(rig.Front(u"acad.exe", u"Drawing3"), "");  // given back by the menu
   EXPECT_EQ(rig.Key1(), kKeyA);
   EXPECT_EQ(rig.Front(u"view.exe", u"x"), "current acad\ntray active acad（view.exe のルール）\n");
   // A hand edit of the file while the program runs is read at the next window.
