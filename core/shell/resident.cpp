@@ -145,7 +145,8 @@ void Resident::Start() {
     keep_settings_file_ = true;
     notices.push_back(SettingsUnreadableText(settings_path_));
   }
-  ReadRules(notices);
+  rules_path_ = working_folder_ + std::u16string(kRulesFileName);
+  ReadRules(&notices);
   if (settings_.hand_over_to_cad == 1) timers_.Arm(ShellTimer::kHandOver, kHandOverInterval);
   if (settings_.open_layout_at_start != 0 &&
       LoadLayout(settings_.layout_path) == ReadStatus::kUnreadable) {
@@ -303,7 +304,8 @@ void Resident::TrayRecreated() {
 }
 
 void Resident::MenuOpen(bool open) {
-  link_.SetMenuOpen(open);
+  menu_open_ = open;
+  link_.SetMenuOpen(menu_open_ || rules_open_);
 }
 
 void Resident::OnPasteTaken() {
@@ -334,6 +336,7 @@ void Resident::UseLayoutForWindow() {
                   by_program ? last_window_->program : last_window_->title,
                   rule_in_force_ ? rule_in_force_->layout_path : settings_.layout_path};
   if (!RuleLine(rule, codec_)) return platform_.Balloon(kProgramName, kRuleNotStorableText);
+  ReadRules(nullptr);
   RulesFile rules = rules_;
   rules.enabled = true;
   // A rule for the same program or title gets the new layout, in its place.
@@ -356,24 +359,46 @@ void Resident::UseLayoutForWindow() {
 }
 
 void Resident::EditRules() {
-  if (!started_ || shut_down_ || editor_open_) return;
+  if (!started_ || shut_down_ || editor_open_ || rules_open_) return;
+  ReadRules(nullptr);
   RulesEditor editor(rules_);
+  // An FK key would play into the dialog (an Enter could delete a rule), as into the menu.
+  rules_open_ = true;
+  link_.SetMenuOpen(true);
   platform_.RunRulesDialog(editor);
+  rules_open_ = false;
+  link_.SetMenuOpen(menu_open_);
   if (shut_down_ || WriteRules(editor.File(), codec_) == WriteRules(rules_, codec_)) return;
   SaveRules(editor.File());
   ApplyRules();
 }
 
-void Resident::ReadRules(std::vector<std::u16string>& notices) {
-  rules_path_ = working_folder_ + std::u16string(kRulesFileName);
+void Resident::ReadRules(std::vector<std::u16string>* notices) {
+  // The file may be edited by hand while the program runs: read again whenever its
+  // stamp moves, before the rules are used or changed, so no edit is written over.
+  const std::optional<std::uint64_t> stamp = files_.ChangeStamp(rules_path_);
+  if (notices == nullptr && stamp && stamp == rules_stamp_) return;
   const FileRead file = files_.Read(rules_path_);
-  if (file.status == ReadStatus::kUnreadable) {
-    keep_rules_file_ = true;
-    notices.push_back(RulesUnreadableText(rules_path_));
+  std::u16string notice;
+  // Held by another program for a moment, say: the rules known stay in force, the
+  // file is not written, and the next look tries again.
+  keep_rules_file_ = file.status == ReadStatus::kUnreadable;
+  rules_stamp_ = keep_rules_file_ ? std::nullopt : stamp;
+  if (keep_rules_file_) {
+    notice = RulesUnreadableText(rules_path_);
+  } else if (file.status == ReadStatus::kMissing) {
+    rules_ = {};
+  } else {
+    rules_ = vantrel::ReadRules(file.bytes, codec_);
+    if (rules_.damaged > 0) notice = RulesDamagedText(rules_path_, rules_.damaged);
   }
-  if (!file.ok()) return;
-  rules_ = vantrel::ReadRules(file.bytes, codec_);
-  if (rules_.damaged > 0) notices.push_back(RulesDamagedText(rules_path_, rules_.damaged));
+  if (notice.empty() || notice == told_rules_) return;
+  told_rules_ = notice;
+  if (notices) {
+    notices->push_back(notice);
+  } else {
+    platform_.Balloon(kProgramName, notice);
+  }
 }
 
 bool Resident::SaveRules(const RulesFile& rules) {
@@ -384,11 +409,13 @@ bool Resident::SaveRules(const RulesFile& rules) {
     if (keep_rules_file_) return false;
   }
   rules_ = rules;
+  rules_stamp_ = files_.ChangeStamp(rules_path_);
   return true;
 }
 
 void Resident::ApplyRules() {
   if (!last_window_ || editor_open_) return;
+  ReadRules(nullptr);
   // A window the device is handed to keeps the layout it was handed over with.
   if (settings_.hand_over_to_cad == 1 && IsHandOverTitle(last_window_->title)) return;
   for (const LayoutRule& rule : rules_.Rules()) {

@@ -189,7 +189,9 @@ class Resident final : private device::LinkEvents {
   void ShowTray(TrayIcon icon, std::u16string_view tip);
   void HandOverTick();
   void ResumeHandOver();
-  void ReadRules(std::vector<std::u16string>& notices);
+  // Reads the rules file when it has changed since it was last read or written (at
+  // start-up always); what is wrong with it is told once, into `notices` when given.
+  void ReadRules(std::vector<std::u16string>* notices);
   // Writes the rules and makes them the ones in force; false (and told) when the
   // file cannot be written.
   bool SaveRules(const RulesFile& rules);
@@ -240,6 +242,10 @@ class Resident final : private device::LinkEvents {
   RulesFile rules_;
   std::u16string rules_path_;
   bool keep_rules_file_ = false;  // it exists but could not be read: never written
+  std::optional<std::uint64_t> rules_stamp_;  // of the file as last read or written
+  std::u16string told_rules_;                 // the last notice about the file
+  bool rules_open_ = false;       // the rules dialog is up
+  bool menu_open_ = false;
   LayoutCache layouts_;
   std::optional<LayoutRule> rule_in_force_;
   std::unique_ptr<AssignmentTable> users_table_;

@@ -57,6 +57,9 @@ TEST(Rules, TheFirstMatchingRuleChoosesTheLayoutAndNoneBringsTheUsersBack) {
   EXPECT_EQ(rig.Do(&Resident::ChooseRecent, 1), "current a\n" + kIconChanged);
   EXPECT_EQ(rig.Key1(), kKeyA);
   EXPECT_EQ(rig.Front(u"view.exe", u"x"), "current acad\ntray active acad（view.exe のルール）\n");
+  // A hand edit of the file while the program runs is read at the next window.
+  rig.files.files[std::u16string(RulesRig::kRules)] = "Program=calc.exe|C:\\fk\\view.fkl\r\n";
+  EXPECT_EQ(rig.Front(u"calc.exe", u""), "current view\ntray active view（calc.exe のルール）\n");
 }
 
 TEST(Rules, MadeFromTheMenuEditedInTheDialogAndStoredWithTheUsersOwnLines) {
@@ -84,14 +87,15 @@ TEST(Rules, MadeFromTheMenuEditedInTheDialogAndStoredWithTheUsersOwnLines) {
   EXPECT_EQ(rig.Key1(), "key 67 down\nkey 67 up\n");
   // The dialog moves and deletes rules, never the user's lines; set aside, the rules
   // give the user's layout back at once.
-  rig.platform.rules_dialog = [](RulesEditor& editor) {
+  rig.platform.rules_dialog = [&](RulesEditor& editor) {
+    rig.r().MenuOpen(false);  // the menu's close is told while the dialog is up
+    EXPECT_EQ(rig.Key1(), "rules dialog\n");
     EXPECT_EQ(editor.Rows()[0], u"ACAD.EXE → acad");
     EXPECT_TRUE(editor.MoveDown(0) && editor.Delete(3));
     EXPECT_FALSE(editor.MoveUp(0) || editor.MoveDown(2) || editor.Delete(3));
     editor.SetEnabled(false);
   };
-  EXPECT_EQ(rig.Do(&Resident::EditRules),
-            "rules dialog\nsave C:\\work\\Vantrel.rules\ncurrent a\ntray active a\n");
+  EXPECT_EQ(rig.Do(&Resident::EditRules), "save C:\\work\\Vantrel.rules\ncurrent a\ntray active a\n");
   EXPECT_EQ(rig.files.files[std::u16string(RulesRig::kRules)],
             rig.codec.Encode(u"Switch=0\r\n; 図面\r\nProgram=NOTEPAD|\r\n"
                              u"Title=MC/W|C:\\fk\\view.fkl\r\nProgram=ACAD.EXE|C:\\fk\\acad.fkl\r\n"

@@ -9,6 +9,7 @@
 //                             for each one open, or "none"
 //   hold PATH MS              open PATH sharing nothing, print "held", close it after MS
 //   mutex NAME MS             create the named mutex, print "held", close it after MS
+//   sddl PATH                 print "sddl SDDL" of PATH's owner and DACL
 // and on the window of a class and title (* any), CLASS TITLE first:
 //   wait MS / gone MS         wait up to MS for it to exist / be gone
 //   front                     bring it to the front
@@ -24,6 +25,8 @@
 //   ping MS                   send it WM_NULL again and again for MS; print "ping COUNT
 //                             MAX_MS TIMEOUTS" (a thread that waits on a line answers late)
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -129,6 +132,20 @@ bool Run(const std::wstring& verb, wchar_t** arg) {
     Sleep(Number(arg[1]));
     return CloseHandle(file), true;
   }
+  if (verb == L"sddl") {
+    constexpr SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    GetFileSecurityW(arg[0], kWhat, nullptr, 0, &size);
+    std::vector<std::byte> descriptor(size);
+    wchar_t* text = nullptr;
+    if (!size || !GetFileSecurityW(arg[0], kWhat, descriptor.data(), size, &size) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                              kWhat, &text, nullptr)) {
+      return false;
+    }
+    std::printf("sddl %ls\n", text);
+    return LocalFree(text), true;
+  }
   const wchar_t* title = std::wstring(arg[1]) == L"*" ? nullptr : arg[1];
   if (verb == L"wait" || verb == L"gone") {
     for (const DWORD start = GetTickCount(); !FindWindowW(arg[0], title) == (verb == L"wait");
@@ -229,7 +246,7 @@ int wmain(int argc, wchar_t** argv) {
       {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
       {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
       {L"texts", 2}, {L"move", 4},  {L"ping", 3},  {L"edit", 2},      {L"hold", 2},
-      {L"mutex", 2}};
+      {L"mutex", 2}, {L"sddl", 1}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
