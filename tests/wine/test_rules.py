@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""Layouts that follow the window in front, end to end under Wine: a rule made from the
+tray menu with real clicks, kept in Vantrel.rules, in force after a restart for its
+program only, and the rules dialog.
+
+Wine (8.0) raises no EVENT_SYSTEM_FOREGROUND when the window in front changes, so
+Vantrel learns of a window only as it starts: each window is checked in a run of its
+own, begun with that window in front.
+"""
+
+import rig
+
+WM_CLOSE = 0x10
+RULES_WINDOW = ("VantrelRulesWindow", "レイアウト切替")
+
+
+class Rules(rig.Suite):
+    """Wine's notepad and fktarget; key 6 types U from the user's layout user.fkl and R
+    from rule.fkl. The "ファイル" submenu lists rule.fkl at row 4, user.fkl at row 3."""
+
+    LOCALE = "ja_JP.UTF-8"
+
+    @classmethod
+    def start(cls):
+        r = cls.rig
+        cls.rule = r.layout("rule.fkl", "6=結合,#R")
+        r.settings(FkNameT=r.layout("user.fkl", "6=結合,#U"), FileOn=1, FkModel="X8000")
+        cls.sim = r.start_sim()
+        r.wine("notepad")
+        assert r.inject("wait", "Notepad", "*", "20000")[0] == 0, "notepad did not start"
+        cls.target, cls.app = r.start_target(), r.start_vantrel()  # fktarget in front
+        r.past_first_data(cls.sim)
+
+    def file_menu(self, row):
+        self.rig.inject(*self.rig.tray())
+        self.rig.choose(1)  # "ファイル"
+        rig.wait_for(lambda: len(self.rig.inject("menus", "100")[1]) == 2, 10, "the submenu")
+        self.rig.choose(row)
+
+    def restart_with_in_front(self, cls):
+        self.rig.close_vantrel(self.app)
+        self.sim.cmd("clear")
+        self.assertEqual(self.rig.inject("front", cls, "*")[0], 0)
+        Rules.app = self.rig.start_vantrel()
+        self.rig.past_first_data(self.sim)
+
+    def test_1_a_rule_for_the_program_in_front_is_made_from_the_tray(self):
+        self.play(6, "+U -U")
+        self.file_menu(4)  # rule.fkl
+        self.play(6, "+R -R")
+        self.file_menu(-2)  # "このウィンドウで使う"
+        path = self.rig.dir / "Vantrel.rules"
+        stored = f"Switch=1\r\nProgram=fktarget.exe|{self.rule}\r\n".encode("cp932")
+        rig.wait_for(lambda: path.exists() and path.read_bytes() == stored, 10, "the rule stored")
+        self.file_menu(3)  # user.fkl: the user's own layout again, for other programs
+
+    def test_2_after_a_restart_the_rule_holds_for_its_program_only(self):
+        self.restart_with_in_front("Notepad")
+        self.sim.press(6)
+        text = lambda: self.rig.inject("edit", "Notepad", "*")[1]  # noqa: E731
+        try:
+            rig.wait_for(lambda: text() == ["edit u"], 10, "u in notepad")
+        except TimeoutError:
+            self.fail(f"notepad holds {text()}, not the user's layout's u")
+        self.restart_with_in_front("VantrelTarget")
+        self.play(6, "+R -R")
+
+    def test_3_the_rules_dialog_lists_the_rule_and_deletes_it(self):
+        self.file_menu(-1)  # "レイアウト切替..."
+        rc, lines = self.rig.inject("wait", *RULES_WINDOW, "10000", "texts", *RULES_WINDOW)
+        self.assertEqual(rc, 0, "no rules dialog")
+        # The list box has no caption; its one row, the rule, is chosen: 削除 takes it.
+        self.assertEqual([line[len("text "):] for line in lines],
+                         ["", "上へ", "下へ", "削除", "ウィンドウに合わせてレイアウトを切り替える", "閉じる"])
+        self.rig.inject("click", *RULES_WINDOW, "削除", "w:300",
+                        "post", RULES_WINDOW[0], str(WM_CLOSE), "0", "0")
+        self.assertEqual(self.rig.inject("gone", *RULES_WINDOW, "10000")[0], 0)
+        rig.wait_for(lambda: (self.rig.dir / "Vantrel.rules").read_bytes() == b"Switch=1\r\n", 10,
+                     "the rule deleted")
+        self.play(6, "+U -U")  # the user's layout at once, in the window the rule was for
+
+
+if __name__ == "__main__":
+    rig.main()
