@@ -11,38 +11,49 @@ const AssignmentTable* LayoutCache::Get(std::u16string_view path, ReadStatus& st
   const std::optional<std::uint64_t> stamp = files_.ChangeStamp(path);
   auto found = std::find_if(entries_.begin(), entries_.end(),
                             [&](const Entry& e) { return e.path == path; });
-  // A file whose stamp cannot be had is read every time.
-  if (found != entries_.end() && stamp && found->stamp == stamp) {
+  // Unchanged since the last read, whatever it gave: a file that was missing or held is
+  // not tried again at every window until it changes (a held file is waited on for a
+  // moment at each try). A file whose stamp cannot be had is read every time.
+  if (found != entries_.end() && found->stamp == stamp && (stamp || !found->table)) {
     found->used = ++clock_;
-    status = ReadStatus::kOk;
+    status = found->status;
     return found->table.get();
   }
   const FileRead file = files_.Read(path);
   status = file.status;
-  if (!file.ok()) {
-    if (found != entries_.end()) entries_.erase(found);
-    return nullptr;
-  }
   if (found == entries_.end()) {
     if (entries_.size() == kMaxLayouts) {
       entries_.erase(std::min_element(entries_.begin(), entries_.end(),
                                       [](const Entry& a, const Entry& b) { return a.used < b.used; }));
     }
-    entries_.push_back({std::u16string(path), {}, std::make_unique<AssignmentTable>(), 0});
+    entries_.push_back({std::u16string(path), {}, ReadStatus::kMissing, nullptr, 0});
     found = entries_.end() - 1;
-  } else {
+  }
+  found->stamp = stamp;
+  found->status = file.status;
+  found->used = ++clock_;
+  if (!file.ok()) {
+    found->table.reset();
+    return nullptr;
+  }
+  if (found->table) {
     found->table->Clear();
+  } else {
+    found->table = std::make_unique<AssignmentTable>();
   }
   static_cast<void>(ReadLayoutRecords(file.bytes, codec_, *found->table));
-  found->stamp = stamp;
-  found->used = ++clock_;
   return found->table.get();
 }
 
 bool LayoutCache::Unchanged(std::u16string_view path) const {
   const auto found = std::find_if(entries_.begin(), entries_.end(),
                                   [&](const Entry& e) { return e.path == path; });
-  return found != entries_.end() && found->stamp && found->stamp == files_.ChangeStamp(path);
+  return found != entries_.end() && found->table && found->stamp &&
+         found->stamp == files_.ChangeStamp(path);
+}
+
+void LayoutCache::ForgetFailures() {
+  std::erase_if(entries_, [](const Entry& e) { return !e.table; });
 }
 
 std::u16string RuleRow(const LayoutRule& rule) {

@@ -25,16 +25,20 @@ class LayoutCache {
 
   LayoutCache(const FileSystem& files, const TextCodec& codec) : files_(files), codec_(codec) {}
 
-  // The layout's table, or nothing when the file cannot be read (`status` says why).
+  // The layout's table, or nothing when the file cannot be read (`status` says why;
+  // a failure is remembered until the file changes).
   const AssignmentTable* Get(std::u16string_view path, ReadStatus& status);
   // True when the file is the one last read for `path` (its stamp has not moved).
   bool Unchanged(std::u16string_view path) const;
+  // The next Get tries again the files that could not be read, changed or not.
+  void ForgetFailures();
 
  private:
   struct Entry {
     std::u16string path;
     std::optional<std::uint64_t> stamp;
-    std::unique_ptr<AssignmentTable> table;
+    ReadStatus status = ReadStatus::kMissing;  // of the last read
+    std::unique_ptr<AssignmentTable> table;    // when it gave a layout
     std::uint64_t used = 0;
   };
 

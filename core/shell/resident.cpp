@@ -326,7 +326,12 @@ void Resident::UserWindowInFront(const WindowIdentity& window) {
   const bool same = last_window_ && (window.program.empty() || last_window_->program.empty()
                                          ? last_window_->title == window.title
                                          : last_window_->program == window.program);
-  if (!same) users_choice_ = false;
+  if (!same) {
+    users_choice_ = false;
+    // A layout held by another program a moment ago may be free now; not tried again
+    // at every key in the same window.
+    layouts_.ForgetFailures();
+  }
   last_window_ = window;
   if (!started_ || shut_down_ || editor_open_) return;
   ApplyRules();
@@ -344,7 +349,7 @@ void Resident::UseLayoutForWindow() {
                   by_program ? last_window_->program : last_window_->title,
                   rule_in_force_ ? rule_in_force_->layout_path : settings_.layout_path};
   if (!RuleLine(rule, codec_)) return platform_.Balloon(kProgramName, kRuleNotStorableText);
-  ReadRules(nullptr);
+  ReadRules(nullptr, true);
   RulesFile rules = rules_;
   rules.enabled = true;
   // A rule for the same program or title gets the new layout, in its place.
@@ -369,7 +374,7 @@ void Resident::UseLayoutForWindow() {
 
 void Resident::EditRules() {
   if (!started_ || shut_down_ || editor_open_ || rules_open_) return;
-  ReadRules(nullptr);
+  ReadRules(nullptr, true);
   RulesEditor editor(rules_);
   // An FK key would play into the dialog (an Enter could delete a rule), as into the menu.
   rules_open_ = true;
@@ -383,17 +388,20 @@ void Resident::EditRules() {
   ApplyRules();
 }
 
-void Resident::ReadRules(std::vector<std::u16string>* notices) {
+void Resident::ReadRules(std::vector<std::u16string>* notices, bool retry_held) {
   // The file may be edited by hand while the program runs: read again whenever its
   // stamp moves, before the rules are used or changed, so no edit is written over.
+  // Otherwise not (this runs before every key): a missing file stays missing, and a
+  // held one is waited on for a moment at each try, so it is tried again only when
+  // the user is about to change the rules.
   const std::optional<std::uint64_t> stamp = files_.ChangeStamp(rules_path_);
-  if (notices == nullptr && stamp && stamp == rules_stamp_) return;
+  if (notices == nullptr && stamp == rules_stamp_ && !(retry_held && keep_rules_file_)) return;
   const FileRead file = files_.Read(rules_path_);
   std::u16string notice;
-  // Held by another program for a moment, say: the rules known stay in force, the
-  // file is not written, and the next look tries again.
+  // Held by another program, say: the rules known stay in force and the file is not
+  // written.
   keep_rules_file_ = file.status == ReadStatus::kUnreadable;
-  rules_stamp_ = keep_rules_file_ ? std::nullopt : stamp;
+  rules_stamp_ = stamp;
   if (keep_rules_file_) {
     notice = RulesUnreadableText(rules_path_);
   } else if (file.status == ReadStatus::kMissing) {

@@ -190,8 +190,9 @@ class Resident final : private device::LinkEvents {
   void HandOverTick();
   void ResumeHandOver();
   // Reads the rules file when it has changed since it was last read or written (at
-  // start-up always); what is wrong with it is told once, into `notices` when given.
-  void ReadRules(std::vector<std::u16string>* notices);
+  // start-up always; when it was held, also with `retry_held`); what is wrong with it
+  // is told once, into `notices` when given.
+  void ReadRules(std::vector<std::u16string>* notices, bool retry_held = false);
   // Writes the rules and makes them the ones in force; false (and told) when the
   // file cannot be written.
   bool SaveRules(const RulesFile& rules);

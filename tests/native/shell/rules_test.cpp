@@ -111,6 +111,21 @@ TEST(Rules, AFileThatCannotBeReadIsNeverWrittenAndDamagedLinesAreToldOnce) {
   held.r().UserWindowInFront({u"notepad.exe", u""});
   EXPECT_EQ(held.Do(&Resident::UseLayoutForWindow),
             "balloon Vantrel " + ToUtf8(RulesUnreadableText(RulesRig::kRules)) + "\n");
+  // Neither a held rules file nor a held layout is tried again at every key (each try
+  // waits on the holder); the layout is, once another window has come.
+  int reads = held.files.reads;
+  held.r().UserWindowInFront({u"notepad.exe", u""});
+  EXPECT_EQ(held.files.reads, reads);
+  RulesRig layout_held(kTwoRules);
+  layout_held.files.unreadable.insert(u"C:\\fk\\acad.fkl");
+  EXPECT_EQ(layout_held.Front(u"acad.exe", u""),
+            "balloon Vantrel " + ToUtf8(LayoutUnreadableText(u"C:\\fk\\acad.fkl")) + "\n");
+  reads = layout_held.files.reads;
+  layout_held.Front(u"acad.exe", u"");
+  EXPECT_EQ(layout_held.files.reads, reads);
+  layout_held.Front(u"notepad.exe", u"");
+  layout_held.Front(u"acad.exe", u"");
+  EXPECT_EQ(layout_held.files.reads, reads + 1);
   Rig damaged;
   damaged.files.files[std::u16string(RulesRig::kRules)] = "Title=|a\r\nProgram=b|\r\n";
   EXPECT_NE(damaged.StartWithLayout().find(ToUtf8(RulesDamagedText(RulesRig::kRules, 2))),
