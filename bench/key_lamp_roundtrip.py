@@ -19,15 +19,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "wine"))
 import rig  # noqa: E402
+from percentiles import percentile  # noqa: E402
 
 KEY = 5
-
-
-def percentile(values, p):
-    """Nearest rank, as fksim computes it."""
-    values = sorted(values)
-    rank = (len(values) * p + 99) // 100
-    return values[min(max(rank, 1), len(values)) - 1]
 
 
 def summary(values):

@@ -35,6 +35,7 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests" / "wine"))
 import rig  # noqa: E402
+from percentiles import percentile  # noqa: E402
 
 CXX = "x86_64-w64-mingw32-g++-posix"  # as cmake/mingw-toolchain.cmake
 ROWS = {"rule.fkl": 4, "user.fkl": 3}  # in the "ファイル" submenu, File1 at the foot
@@ -44,12 +45,6 @@ SETTLE = 0.7  # s after a change: the lamps' refresh and the burst window are pa
 
 def now_us():
     return time.clock_gettime_ns(time.CLOCK_MONOTONIC) // 1000
-
-
-def percentile(values, p):
-    """Nearest rank, as fksim computes it."""
-    values = sorted(values)
-    return values[min(max((len(values) * p + 99) // 100, 1), len(values)) - 1]
 
 
 def summary(values_us):

@@ -144,14 +144,9 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
 
   void Layout(UINT dpi) {
     dpi_ = dpi;
-    const editor::Twips& client = editor::kAssignKeyClient;
-    const SIZE size = FrameSize({ToPixels(client.width, dpi), ToPixels(client.height, dpi)}, kStyle,
-                                0, false, dpi);
-    SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeClientArea(hwnd(), editor::kAssignKeyClient, kStyle, dpi);
     for (const editor::AssignControlPlace& c : editor::kAssignControls) {
-      const RECT r = PixelRect(c.place, dpi);
-      MoveWindow(Control(c.id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+      PlaceControl(Control(c.id), c.place, dpi);
     }
     UniqueFont ui = MessageFont(dpi);
     UniqueFont slots = NamedFont(ToWide(editor::kSlotFont).c_str(), editor::kSlotFontPoints, dpi);

@@ -7,6 +7,7 @@
 
 #include "win32/help.h"
 #include "win32/rules_window.h"
+#include "win32/system_dll.h"
 #include "win32/resource.h"
 
 namespace vantrel::win32 {
@@ -37,12 +38,7 @@ constexpr wchar_t kNoticeValue[] = L"Notice";
 // dwmapi is not one of the system's known DLLs: loaded from System32 only.
 bool Cloaked(HWND window) {
   using Query = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
-  static const Query query = [] {
-    HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return dwm ? reinterpret_cast<Query>(
-                     reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
-               : nullptr;
-  }();
+  static const auto query = SystemFunction<Query>(L"dwmapi.dll", "DwmGetWindowAttribute");
   DWORD cloaked = 0;
   return query && SUCCEEDED(query(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked;
 }

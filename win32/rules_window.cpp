@@ -120,14 +120,8 @@ class RulesWindow final : public Window {
   }
 
   void Layout(UINT dpi) {
-    const SIZE size = FrameSize({ToPixels(kClient.width, dpi), ToPixels(kClient.height, dpi)},
-                                kStyle, 0, false, dpi);
-    SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const Control& c : kControls) {
-      const RECT r = PixelRect(c.place, dpi);
-      MoveWindow(GetDlgItem(hwnd(), c.id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    }
+    SizeClientArea(hwnd(), kClient, kStyle, dpi);
+    for (const Control& c : kControls) PlaceControl(GetDlgItem(hwnd(), c.id), c.place, dpi);
     UniqueFont font = MessageFont(dpi);
     SetFontOfChildren(hwnd(), font.get());
     font_ = std::move(font);

@@ -114,15 +114,8 @@ class TextInputWindow final : public Window {
   }
 
   void Layout(UINT dpi) {
-    const editor::Twips& client = editor::kTextInputClient;
-    const SIZE size = FrameSize({ToPixels(client.width, dpi), ToPixels(client.height, dpi)}, kStyle,
-                                0, false, dpi);
-    SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const Control& c : kControls) {
-      const RECT r = PixelRect(c.place, dpi);
-      MoveWindow(GetDlgItem(hwnd(), c.id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    }
+    SizeClientArea(hwnd(), editor::kTextInputClient, kStyle, dpi);
+    for (const Control& c : kControls) PlaceControl(GetDlgItem(hwnd(), c.id), c.place, dpi);
     // The fonts in use are let go of only once the controls have the new ones.
     UniqueFont ui = MessageFont(dpi);
     UniqueFont box =

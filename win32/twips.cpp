@@ -3,18 +3,15 @@
 #include <cmath>
 
 #include "core/editor/editor.h"
+#include "win32/system_dll.h"
 
 namespace vantrel::win32 {
 namespace {
 
-// A user32 call of newer systems, or null. Casting through void(*)() is the
-// conversion between function pointer types that the compiler accepts as deliberate.
+// A user32 call of newer systems, or null.
 template <typename Function>
 Function User32(const char* name) {
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  if (!user32) return nullptr;
-  using Plain = void (*)();
-  return reinterpret_cast<Function>(reinterpret_cast<Plain>(GetProcAddress(user32, name)));
+  return SystemFunction<Function>(L"user32.dll", name);
 }
 
 UINT ScreenDpi() {
@@ -74,6 +71,17 @@ SIZE FrameSize(SIZE client, DWORD style, DWORD ex_style, bool menu, UINT dpi) {
     AdjustWindowRectEx(&r, style, menu, ex_style);
   }
   return {r.right - r.left, r.bottom - r.top};
+}
+
+void SizeClientArea(HWND window, const editor::Twips& client, DWORD style, UINT dpi) {
+  const SIZE size = FrameSize({ToPixels(client.width, dpi), ToPixels(client.height, dpi)}, style,
+                              0, false, dpi);
+  SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PlaceControl(HWND control, const editor::Twips& place, UINT dpi) {
+  const RECT r = PixelRect(place, dpi);
+  MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 UniqueFont MessageFont(UINT dpi) {

@@ -32,6 +32,11 @@ RECT PixelRect(const editor::Twips& place, UINT dpi, POINT origin = {0, 0});
 
 // The outer size of a window of this style whose client area is `client` pixels.
 SIZE FrameSize(SIZE client, DWORD style, DWORD ex_style, bool menu, UINT dpi);
+// A dialog's size at the DPI: a window of this style without a menu whose client
+// area is `client` twips; its corner stays.
+void SizeClientArea(HWND window, const editor::Twips& client, DWORD style, UINT dpi);
+// A control moved to its place (twips) at the DPI.
+void PlaceControl(HWND control, const editor::Twips& place, UINT dpi);
 
 // The font dialogs use (the system's message font) at the DPI; a font by face name.
 UniqueFont MessageFont(UINT dpi);

@@ -20,6 +20,13 @@ bool IsHighSurrogate(char16_t c) {
   return c >= 0xD800 && c <= 0xDBFF;
 }
 
+// At most `max` characters of the text, never half a surrogate pair, and "…" when cut.
+std::u16string Shortened(std::u16string_view text, std::size_t max) {
+  std::size_t n = std::min(text.size(), max);
+  if (n < text.size() && IsHighSurrogate(text[n - 1])) --n;
+  return std::u16string(text.substr(0, n)) + (n < text.size() ? u"…" : u"");
+}
+
 }  // namespace
 
 std::u16string RecentCaption(std::u16string_view file_name) {
@@ -51,11 +58,7 @@ std::u16string LayoutUnreadableText(std::u16string_view path) {
 std::u16string InputRefusedText(std::u16string_view title, device::InputNotices::Refusal why) {
   // The instruction at the end must survive the balloon's 255 characters.
   std::u16string window = u"前面のウィンドウ";
-  if (!title.empty()) {
-    std::size_t n = std::min(title.size(), kRefusedTitleMax);
-    if (n < title.size() && IsHighSurrogate(title[n - 1])) --n;
-    window = u"「" + std::u16string(title.substr(0, n)) + (n < title.size() ? u"…」" : u"」");
-  }
+  if (!title.empty()) window = u"「" + Shortened(title, kRefusedTitleMax) + u"」";
   // Never the advice to run Vantrel elevated: it would then play layouts from a folder
   // that the user's other programs can write into windows that Windows protects.
   if (why == device::InputNotices::Refusal::kBlocked) {
@@ -92,13 +95,8 @@ std::u16string RuleMadeText(const LayoutRule& rule) {
 
 std::u16string RuleTip(const LayoutRule& rule) {
   // The tip holds 127 characters.
-  constexpr std::size_t kPatternMax = 60;
-  std::size_t n = std::min(rule.pattern.size(), kPatternMax);
-  if (n < rule.pattern.size() && IsHighSurrogate(rule.pattern[n - 1])) --n;
-  std::u16string tip = LayoutDisplayName(rule.layout_path).substr(0, 40) + u"（" +
-                       rule.pattern.substr(0, n) + (n < rule.pattern.size() ? u"…" : u"") +
-                       u" のルール）";
-  return tip;
+  return Shortened(LayoutDisplayName(rule.layout_path), 40) + u"（" + Shortened(rule.pattern, 60) +
+         u" のルール）";
 }
 
 Resident::Resident(ShellPlatform& platform, ShellPorts ports, device::InputSink& input,
@@ -264,8 +262,7 @@ void Resident::ChooseRecent(int entry) {
   if (read != ReadStatus::kOk) return;
   // The user's choice is in force until another window comes to the front (the menu
   // gives the foreground back to the window it was chosen in).
-  rule_in_force_.reset();
-  users_table_.reset();
+  in_force_.reset();
   users_choice_ = true;
   platform_.SetCurrentLayoutCaption(captions_[entry - 1]);
   ShowTray(TrayIcon::kActive, kTipChanged);
@@ -275,7 +272,7 @@ void Resident::OpenEditor() {
   if (shut_down_ || !started_ || editor_open_) return;
   // The editor saves into the user's layout file: it edits the user's layout, never
   // a rule's under that name.
-  if (rule_in_force_) BackToUsersLayout();
+  if (in_force_) BackToUsersLayout();
   link_.CancelMacro();
   link_.ReleaseHeldKeys();
   timers_.Disarm(ShellTimer::kHandOver);
@@ -339,7 +336,7 @@ void Resident::UserWindowInFront(const WindowIdentity& window) {
 
 void Resident::UseLayoutForWindow() {
   if (!started_ || shut_down_) return;
-  const bool loaded = rule_in_force_ || layout_loaded_;
+  const bool loaded = in_force_ || layout_loaded_;
   if (!loaded) return platform_.Balloon(kProgramName, kNoLayoutForRuleText);
   if (!last_window_ || (last_window_->program.empty() && last_window_->title.empty())) {
     return platform_.Balloon(kProgramName, kNoWindowForRuleText);
@@ -347,7 +344,7 @@ void Resident::UseLayoutForWindow() {
   const bool by_program = !last_window_->program.empty();
   LayoutRule rule{by_program ? LayoutRule::Match::kProgram : LayoutRule::Match::kTitle,
                   by_program ? last_window_->program : last_window_->title,
-                  rule_in_force_ ? rule_in_force_->layout_path : settings_.layout_path};
+                  in_force_ ? in_force_->rule.layout_path : settings_.layout_path};
   if (!RuleLine(rule, codec_)) return platform_.Balloon(kProgramName, kRuleNotStorableText);
   ReadRules(nullptr, true);
   RulesFile rules = rules_;
@@ -439,21 +436,21 @@ void Resident::ApplyRules() {
   for (const LayoutRule& rule : rules_.Rules()) {
     if (Matches(rule, *last_window_)) return SwitchTo(rule);
   }
-  if (rule_in_force_) BackToUsersLayout();
+  if (in_force_) BackToUsersLayout();
 }
 
 void Resident::SwitchTo(const LayoutRule& rule) {
   // The user's own layout, unsaved changes and all, is not read again from its file.
-  const bool users_loaded = rule_in_force_ ? users_layout_loaded_ : layout_loaded_;
+  const bool users_loaded = in_force_ ? in_force_->users_layout_loaded : layout_loaded_;
   if (users_loaded && rule.layout_path == settings_.layout_path) {
-    if (rule_in_force_) BackToUsersLayout();
+    if (in_force_) BackToUsersLayout();
     return;
   }
   // The same layout stays: nothing read, no lamp relit.
-  if (rule_in_force_ && rule_in_force_->layout_path == rule.layout_path &&
+  if (in_force_ && in_force_->rule.layout_path == rule.layout_path &&
       layouts_.Unchanged(rule.layout_path)) {
-    if (rule_in_force_->pattern != rule.pattern) ShowTray(TrayIcon::kActive, RuleTip(rule));
-    rule_in_force_ = rule;
+    if (in_force_->rule.pattern != rule.pattern) ShowTray(TrayIcon::kActive, RuleTip(rule));
+    in_force_->rule = rule;
     return;
   }
   ReadStatus status = ReadStatus::kOk;
@@ -464,19 +461,18 @@ void Resident::SwitchTo(const LayoutRule& rule) {
       told_unreadable_.push_back(rule.layout_path);
       platform_.Balloon(kProgramName, LayoutUnreadableText(rule.layout_path));
     }
-    if (rule_in_force_) BackToUsersLayout();
+    if (in_force_) BackToUsersLayout();
     return;
   }
   link_.CancelMacro();
   link_.ReleaseHeldKeys();
-  if (!rule_in_force_) {
-    users_table_ = std::make_unique<AssignmentTable>(table_);
-    users_layout_loaded_ = layout_loaded_;
+  if (!in_force_) {
+    in_force_ = RuleInForce{rule, std::make_unique<AssignmentTable>(table_), layout_loaded_};
   }
   table_ = *table;
   link_.ClearStatusLabel();
   layout_loaded_ = true;
-  rule_in_force_ = rule;
+  in_force_->rule = rule;
   link_.ArmRefresh();
   platform_.SetCurrentLayoutCaption(LayoutDisplayName(rule.layout_path));
   ShowTray(TrayIcon::kActive, RuleTip(rule));
@@ -485,10 +481,11 @@ void Resident::SwitchTo(const LayoutRule& rule) {
 void Resident::BackToUsersLayout() {
   link_.CancelMacro();
   link_.ReleaseHeldKeys();
-  if (users_table_) table_ = *users_table_;
-  users_table_.reset();
-  layout_loaded_ = users_layout_loaded_;
-  rule_in_force_.reset();
+  if (in_force_) {
+    table_ = *in_force_->users_table;
+    layout_loaded_ = in_force_->users_layout_loaded;
+    in_force_.reset();
+  }
   link_.ClearStatusLabel();
   link_.ArmRefresh();
   platform_.SetCurrentLayoutCaption(layout_loaded_ ? LayoutDisplayName(settings_.layout_path)

@@ -239,7 +239,7 @@ class Resident final : private device::LinkEvents {
   bool model_detected_ = false;
 
   // Layout rules. While a rule's layout is in force, the table the user chose (with
-  // whatever the editor changed and did not save) waits in users_table_.
+  // whatever the editor changed and did not save) waits in in_force_.
   RulesFile rules_;
   std::u16string rules_path_;
   bool keep_rules_file_ = false;  // it exists but could not be read: never written
@@ -248,9 +248,12 @@ class Resident final : private device::LinkEvents {
   bool rules_open_ = false;       // the rules dialog is up
   bool menu_open_ = false;
   LayoutCache layouts_;
-  std::optional<LayoutRule> rule_in_force_;
-  std::unique_ptr<AssignmentTable> users_table_;
-  bool users_layout_loaded_ = false;
+  struct RuleInForce {
+    LayoutRule rule;
+    std::unique_ptr<AssignmentTable> users_table;
+    bool users_layout_loaded = false;
+  };
+  std::optional<RuleInForce> in_force_;
   std::optional<WindowIdentity> last_window_;
   // A layout chosen from the menu holds for the window it was chosen in, over its rule.
   bool users_choice_ = false;
