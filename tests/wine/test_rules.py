@@ -32,7 +32,9 @@ class Rules(rig.Suite):
         r.past_first_data(cls.sim)
 
     def file_menu(self, row):
-        self.rig.inject(*self.rig.tray())
+        # The balloon that told the rule made may lie over the icon and take a click.
+        if self.rig.inject(*self.rig.tray())[1][:1] == ["none"]:
+            self.rig.inject(*self.rig.tray())
         self.rig.choose(1)  # "ファイル"
         rig.wait_for(lambda: len(self.rig.inject("menus", "100")[1]) == 2, 10, "the submenu")
         self.rig.choose(row)
