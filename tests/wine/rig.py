@@ -55,6 +55,20 @@ def winpath(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
+def vantrel_running():
+    """Whether a Vantrel.exe of this prefix runs, whether a window message reaches it or
+    not (another desktop; a suite of an installer whose prefix is its own)."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            argv0 = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")[0]
+            env = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if argv0.endswith(b"\\Vantrel.exe") and f"WINEPREFIX={PREFIX}".encode() in env:
+            return True
+    return False
+
+
 def wait_for(condition, timeout, what):
     end = time.monotonic() + timeout
     while not condition():

@@ -21,19 +21,6 @@ SESSION = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 RIGHTS = "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"  # Program Files'
 
 
-def vantrel_running():
-    """Whether a Vantrel.exe of this prefix runs, seen or not by the installer's FindWindow."""
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            argv0 = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")[0]
-            env = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
-        except OSError:
-            continue
-        if argv0.endswith(b"\\Vantrel.exe") and f"WINEPREFIX={rig.PREFIX}".encode() in env:
-            return True
-    return False
-
-
 class Installer(unittest.TestCase):
     def test_install_start_upgrade_uninstall(self):
         subprocess.run([rig.WINE_RUN, "--stop"], check=True)
@@ -76,19 +63,19 @@ class Installer(unittest.TestCase):
         self.assertEqual(r.inject("wait", "VantrelMainWindow", "*", "20000")[0], 0)
         # The upgrade closes Vantrel, which writes its settings in its working folder.
         self.assertEqual(run(SETUP, "/S"), 0)
-        self.assertFalse(vantrel_running())
+        self.assertFalse(rig.vantrel_running())
 
         # A copy no window message reaches (another session; here another desktop) runs
         # on: its program file is renamed, to be deleted at the next restart.
         r.wine("explorer", "/desktop=other,640x480", r"C:\Program Files\Vantrel\Vantrel.exe")
-        rig.wait_for(vantrel_running, 20, "Vantrel on another desktop")
+        rig.wait_for(rig.vantrel_running, 20, "Vantrel on another desktop")
         self.assertEqual(run(SETUP, "/S", "/STARTUP=0"), 0)
         self.assertEqual(shortcuts(), [common / "Vantrel.lnk"])
         self.assertIn("Vantrel.exe.old1", os.listdir(installed))
         pending = r.wine("reg", "query", SESSION, "/v", "PendingFileRenameOperations",
                          stdout=subprocess.PIPE, text=True).communicate(timeout=60)[0]
         self.assertIn(r"Vantrel\Vantrel.exe.old1", pending)
-        self.assertTrue(vantrel_running())
+        self.assertTrue(rig.vantrel_running())
 
         # The uninstaller takes only what was put in; the user's working folder stays.
         (installed / "examples/theirs.fkl").write_bytes(b"theirs")

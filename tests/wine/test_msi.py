@@ -22,15 +22,6 @@ os.environ.update(HOME=str(HOME), WINEDLLOVERRIDES="mscoree,mshtml,winemenubuild
                   VANTREL_WINEPREFIX=str(rig.PREFIX))
 
 
-def running(pid):
-    """A Vantrel of this prefix (another prefix may run one too)."""
-    try:
-        return (b"Vantrel.exe" in Path(f"/proc/{pid}/cmdline").read_bytes() and
-                f"WINEPREFIX={rig.PREFIX}\0".encode() in Path(f"/proc/{pid}/environ").read_bytes())
-    except OSError:
-        return False
-
-
 class Msi(unittest.TestCase):
     def test_install_start_upgrade_uninstall(self):
         subprocess.run([rig.WINE_RUN, "--stop"], check=True)
@@ -49,8 +40,7 @@ class Msi(unittest.TestCase):
             # The Restart Manager's part on Windows, before it replaces the files in use;
             # Wine's does nothing (the new Vantrel.exe would wait for a reboot).
             self.assertEqual(r.inject("post", "VantrelMainWindow", "16", "0", "0")[0], 0)
-            rig.wait_for(lambda: not any(map(running, filter(str.isdigit, os.listdir("/proc")))),
-                         20, "Vantrel to end")
+            rig.wait_for(lambda: not rig.vantrel_running(), 20, "Vantrel to end")
 
         def versions():  # DisplayVersion of each uninstall entry named Vantrel
             out = r.wine("reg", "query", UNINSTALL, "/s", stdout=subprocess.PIPE,
