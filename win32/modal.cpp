@@ -27,6 +27,10 @@ void RunModal(const Window& window, HWND owner) {
 
 void EndModal(HWND window, HWND owner) {
   if (owner) EnableWindow(owner, TRUE);
+  // An active window that goes hands the activation to its owner only when the owner
+  // is visible; for a hidden one, Windows picks the next window in its order, whichever
+  // program it belongs to. The owner takes the foreground first and hands it on.
+  if (owner && window && GetForegroundWindow() == window) SetForegroundWindow(owner);
   if (window) DestroyWindow(window);
 }
 

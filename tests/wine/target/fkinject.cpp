@@ -22,6 +22,7 @@
 //   resources                 print "resources HANDLES GDI USER" of its process, as the
 //                             system reports them (Wine may say 0)
 //   move X Y                  move its top-left corner there
+//   topmost                   keep it above every other window, as the taskbar is
 //   ping MS                   send it WM_NULL again and again for MS; print "ping COUNT
 //                             MAX_MS TIMEOUTS" (a thread that waits on a line answers late)
 #include <windows.h>
@@ -233,6 +234,9 @@ bool Run(const std::wstring& verb, wchar_t** arg) {
     std::printf("ping %ld %.1f %ld\n", count, max_ms, timeouts);
     return true;
   }
+  if (verb == L"topmost") {
+    return SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
   // move
   return SetWindowPos(window, nullptr, static_cast<int>(std::wcstol(arg[2], nullptr, 0)),
                       static_cast<int>(std::wcstol(arg[3], nullptr, 0)), 0, 0,
@@ -243,10 +247,10 @@ bool Run(const std::wstring& verb, wchar_t** arg) {
 
 int wmain(int argc, wchar_t** argv) {
   static const std::map<std::wstring, int> kArguments = {
-      {L"post", 4},  {L"clip", 1},  {L"menus", 1}, {L"resources", 2}, {L"wait", 3},
-      {L"gone", 3},  {L"front", 2}, {L"click", 3}, {L"select", 3},    {L"rect", 2},
-      {L"texts", 2}, {L"move", 4},  {L"ping", 3},  {L"edit", 2},      {L"hold", 2},
-      {L"mutex", 2}, {L"sddl", 1}};
+      {L"post", 4},  {L"clip", 1},  {L"menus", 1},  {L"resources", 2}, {L"wait", 3},
+      {L"gone", 3},  {L"front", 2}, {L"click", 3},  {L"select", 3},    {L"rect", 2},
+      {L"texts", 2}, {L"move", 4},  {L"ping", 3},   {L"edit", 2},      {L"hold", 2},
+      {L"mutex", 2}, {L"sddl", 1},  {L"topmost", 2}};
   vantrel::win32::SendInputSink input;
   for (int i = 1; i < argc; ++i) {
     const std::wstring token = argv[i];
