@@ -56,7 +56,7 @@ int HeldModifiers(bool shift, bool ctrl) {
          (GetKeyState(VK_MENU) < 0 ? editor::kAltHeld : 0);
 }
 
-class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
+class AssignKeyWindow final : public ModalDialog, public editor::AssignKeyPlatform {
  public:
   AssignKeyWindow(HINSTANCE instance, HWND editor, const editor::AssignKeyRequest& request)
       : instance_(instance), editor_(editor), dialog_(request, *this) {
@@ -142,7 +142,7 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
                       reinterpret_cast<DWORD_PTR>(this));
   }
 
-  void Layout(UINT dpi) {
+  void Layout(UINT dpi) override {
     dpi_ = dpi;
     SizeClientArea(hwnd(), editor::kAssignKeyClient, kStyle, dpi);
     for (const editor::AssignControlPlace& c : editor::kAssignControls) {
@@ -246,7 +246,9 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
     dialog_.ScrollTo(value);
   }
 
-  void Command(UINT id, UINT code) {
+  void CloseBox() override { dialog_.CloseBox(); }
+
+  void Command(UINT id, UINT code) override {
     if (id >= kSlotBase + 1 && id <= kSlotBase + KeyAssignment::kSlots) {
       if (code == BN_CLICKED) dialog_.EditText(static_cast<int>(id - kSlotBase));
       return;
@@ -309,15 +311,8 @@ class AssignKeyWindow final : public Window, public editor::AssignKeyPlatform {
           SetFocus(focus_);
         }
         return 0;
-      case WM_CLOSE:
-        dialog_.CloseBox();
-        return 0;
-      case WM_DPICHANGED:
-        MoveToSuggestedCorner(hwnd(), lparam);
-        Layout(HIWORD(wparam));
-        return 0;
       default:
-        return Default(message, wparam, lparam);
+        return ModalDialog::OnMessage(message, wparam, lparam);
     }
   }
 

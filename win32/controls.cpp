@@ -3,8 +3,21 @@
 #include <commctrl.h>
 
 #include "win32/codec.h"
+#include "win32/twips.h"
 
 namespace vantrel::win32 {
+
+void CreateControls(HWND parent, HINSTANCE instance, std::span<const DialogControl> controls) {
+  for (const DialogControl& c : controls) {
+    CreateWindowExW(c.ex_style, c.cls, ToWide(c.caption).c_str(), WS_CHILD | WS_VISIBLE | c.style,
+                    0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                    instance, nullptr);
+  }
+}
+
+void PlaceControls(HWND parent, std::span<const DialogControl> controls, UINT dpi) {
+  for (const DialogControl& c : controls) PlaceControl(GetDlgItem(parent, c.id), c.place, dpi);
+}
 
 HWND CreateToolTips(HINSTANCE instance, HWND owner) {
   return CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,

@@ -4,10 +4,27 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "core/editor/form_places.h"
+
 namespace vantrel::win32 {
+
+// A dialog's control as its table lists it; the table's order is the tab order.
+struct DialogControl {
+  int id = 0;
+  const wchar_t* cls = nullptr;
+  DWORD style = 0;
+  editor::Twips place;
+  std::u16string_view caption;
+  DWORD ex_style = 0;
+};
+// Creates the table's controls, visible, with their captions; they are placed by
+// PlaceControls at the window's DPI.
+void CreateControls(HWND parent, HINSTANCE instance, std::span<const DialogControl> controls);
+void PlaceControls(HWND parent, std::span<const DialogControl> controls, UINT dpi);
 
 // A tool-tip window owned by `owner` (destroyed with it), and one tip per control.
 HWND CreateToolTips(HINSTANCE instance, HWND owner);

@@ -1,5 +1,7 @@
 #include "win32/modal.h"
 
+#include "win32/twips.h"
+
 namespace vantrel::win32 {
 
 void RunModal(const Window& window, HWND owner) {
@@ -32,6 +34,23 @@ void EndModal(HWND window, HWND owner) {
   // program it belongs to. The owner takes the foreground first and hands it on.
   if (owner && window && GetForegroundWindow() == window) SetForegroundWindow(owner);
   if (window) DestroyWindow(window);
+}
+
+LRESULT ModalDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      Command(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_CLOSE:
+      CloseBox();
+      return 0;
+    case WM_DPICHANGED:
+      MoveToSuggestedCorner(hwnd(), lparam);
+      Layout(HIWORD(wparam));
+      return 0;
+    default:
+      return Default(message, wparam, lparam);
+  }
 }
 
 }  // namespace vantrel::win32

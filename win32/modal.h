@@ -14,8 +14,20 @@ namespace vantrel::win32 {
 // for the loop below.
 void RunModal(const Window& window, HWND owner);
 
-// Closes a modal window: the owner is enabled first, so that it, and not some other
-// program's window, is activated when this one goes.
+// Closes a modal window: the owner is enabled, and takes the foreground if this one
+// has it, so that the owner, and not some other program's window, is activated when
+// this one goes.
 void EndModal(HWND window, HWND owner);
+
+// A modal dialog's window: its controls' commands, the close box and a move to a
+// monitor of another DPI are routed alike; the dialog says what each means.
+class ModalDialog : public Window {
+ protected:
+  virtual void Command(UINT id, UINT code) = 0;
+  virtual void CloseBox() = 0;
+  // Sizes the window and places and fonts its controls at the DPI.
+  virtual void Layout(UINT dpi) = 0;
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+};
 
 }  // namespace vantrel::win32

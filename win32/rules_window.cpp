@@ -3,6 +3,7 @@
 #include <string>
 
 #include "win32/codec.h"
+#include "win32/controls.h"
 #include "win32/modal.h"
 #include "win32/twips.h"
 #include "win32/window.h"
@@ -15,28 +16,31 @@ constexpr wchar_t kTitle[] = L"レイアウト切替";
 // Clear of IDOK and IDCANCEL, which the dialog keys (Enter, Esc) send.
 enum ControlId { kList = 100, kUp, kDown, kDelete, kSwitch, kClose };
 
-struct Control {
-  ControlId id = kList;
-  const wchar_t* cls = nullptr;
-  DWORD style = 0;
-  editor::Twips place;
-  const wchar_t* caption = nullptr;
-};
 constexpr editor::Twips kClient{0, 0, 6600, 4260};
 // In tab order.
-constexpr Control kControls[] = {
-    {kList, L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
-     {120, 120, 5040, 3180}, L""},
-    {kUp, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {5280, 120, 1200, 390}, L"上へ"},
-    {kDown, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {5280, 600, 1200, 390}, L"下へ"},
-    {kDelete, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {5280, 1200, 1200, 390}, L"削除"},
-    {kSwitch, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, {120, 3420, 5040, 330},
-     L"ウィンドウに合わせてレイアウトを切り替える"},
-    {kClose, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, {5280, 3750, 1200, 390},
-     L"閉じる"},
+constexpr DialogControl kControls[] = {
+    {kList,
+     L"LISTBOX",
+     LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
+     {120, 120, 5040, 3180},
+     u"",
+     WS_EX_CLIENTEDGE},
+    {kUp, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {5280, 120, 1200, 390}, u"上へ"},
+    {kDown, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {5280, 600, 1200, 390}, u"下へ"},
+    {kDelete, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, {5280, 1200, 1200, 390}, u"削除"},
+    {kSwitch,
+     L"BUTTON",
+     BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP,
+     {120, 3420, 5040, 330},
+     u"ウィンドウに合わせてレイアウトを切り替える"},
+    {kClose,
+     L"BUTTON",
+     BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
+     {5280, 3750, 1200, 390},
+     u"閉じる"},
 };
 
-class RulesWindow final : public Window {
+class RulesWindow final : public ModalDialog {
  public:
   RulesWindow(HINSTANCE instance, HWND owner, shell::RulesEditor& rules)
       : owner_(owner), rules_(rules) {
@@ -46,11 +50,7 @@ class RulesWindow final : public Window {
                         {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT}, owner)) {
       return;
     }
-    for (const Control& c : kControls) {
-      CreateWindowExW(c.id == kList ? WS_EX_CLIENTEDGE : 0, c.cls, c.caption,
-                      WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, hwnd(),
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    }
+    CreateControls(hwnd(), instance, kControls);
     CheckDlgButton(hwnd(), kSwitch, rules_.Enabled() ? BST_CHECKED : BST_UNCHECKED);
     Fill(0);
     Layout(WindowDpi(hwnd()));
@@ -59,24 +59,9 @@ class RulesWindow final : public Window {
   }
 
  private:
-  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
-    switch (message) {
-      case WM_COMMAND:
-        Command(LOWORD(wparam), HIWORD(wparam));
-        return 0;
-      case WM_CLOSE:
-        EndModal(hwnd(), owner_);
-        return 0;
-      case WM_DPICHANGED:
-        MoveToSuggestedCorner(hwnd(), lparam);
-        Layout(HIWORD(wparam));
-        return 0;
-      default:
-        return Default(message, wparam, lparam);
-    }
-  }
+  void CloseBox() override { EndModal(hwnd(), owner_); }
 
-  void Command(UINT id, UINT code) {
+  void Command(UINT id, UINT code) override {
     const HWND list = GetDlgItem(hwnd(), kList);
     const LRESULT picked = SendMessageW(list, LB_GETCURSEL, 0, 0);
     const auto row = static_cast<std::size_t>(picked < 0 ? 0 : picked);
@@ -119,9 +104,9 @@ class RulesWindow final : public Window {
     EnableWindow(GetDlgItem(hwnd(), kDelete), picked >= 0);
   }
 
-  void Layout(UINT dpi) {
+  void Layout(UINT dpi) override {
     SizeClientArea(hwnd(), kClient, kStyle, dpi);
-    for (const Control& c : kControls) PlaceControl(GetDlgItem(hwnd(), c.id), c.place, dpi);
+    PlaceControls(hwnd(), kControls, dpi);
     UniqueFont font = MessageFont(dpi);
     SetFontOfChildren(hwnd(), font.get());
     font_ = std::move(font);

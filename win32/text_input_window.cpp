@@ -18,18 +18,11 @@ constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 // Clear of IDOK and IDCANCEL, which the dialog keys (Enter, Esc) send.
 enum ControlId { kBox = 100, kClear, kSave, kBack };
 
-struct Control {
-  ControlId id;
-  const wchar_t* cls;
-  DWORD style;
-  editor::Twips place;
-  std::u16string_view caption;
-};
 // In tab order: the box, "新規", "保存", "戻る".
-constexpr Control kControls[] = {
+constexpr DialogControl kControls[] = {
     {kBox, L"EDIT",
      ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
-     editor::kTextInputBox, u""},
+     editor::kTextInputBox, u"", WS_EX_CLIENTEDGE},
     {kClear, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, editor::kTextInputClear,
      editor::kTextInputClearCaption},
     {kSave, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, editor::kTextInputSave,
@@ -52,7 +45,7 @@ LRESULT CALLBACK BoxProcedure(HWND box, UINT message, WPARAM wparam, LPARAM lpar
   return code;
 }
 
-class TextInputWindow final : public Window {
+class TextInputWindow final : public ModalDialog {
  public:
   TextInputWindow(HINSTANCE instance, HWND owner, std::u16string_view text,
                   editor::WindowPosition editor)
@@ -64,11 +57,7 @@ class TextInputWindow final : public Window {
                         {at.x, at.y, at.x, at.y}, owner)) {
       return;
     }
-    for (const Control& c : kControls) {
-      CreateWindowExW(c.id == kBox ? WS_EX_CLIENTEDGE : 0, c.cls, ToWide(c.caption).c_str(),
-                      WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0, hwnd(),
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    }
+    CreateControls(hwnd(), instance, kControls);
     SetWindowSubclass(GetDlgItem(hwnd(), kBox), BoxProcedure, 0, 0);
     SetWindowTextW(GetDlgItem(hwnd(), kBox), ToWide(input_.Text()).c_str());
     Layout(WindowDpi(hwnd()));
@@ -79,25 +68,12 @@ class TextInputWindow final : public Window {
   const std::optional<std::u16string>& Result() const { return input_.Result(); }
 
  private:
-  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
-    switch (message) {
-      case WM_COMMAND:
-        Command(LOWORD(wparam), HIWORD(wparam));
-        return 0;
-      case WM_CLOSE:
-        input_.Back();
-        EndModal(hwnd(), owner_);
-        return 0;
-      case WM_DPICHANGED:
-        MoveToSuggestedCorner(hwnd(), lparam);
-        Layout(HIWORD(wparam));
-        return 0;
-      default:
-        return Default(message, wparam, lparam);
-    }
+  void CloseBox() override {
+    input_.Back();
+    EndModal(hwnd(), owner_);
   }
 
-  void Command(UINT id, UINT code) {
+  void Command(UINT id, UINT code) override {
     if (id == kBox && code == EN_CHANGE) {
       input_.Edit(FromWide(TextOf(GetDlgItem(hwnd(), kBox))));
     } else if (code == BN_CLICKED && id == kClear) {
@@ -113,9 +89,9 @@ class TextInputWindow final : public Window {
     }
   }
 
-  void Layout(UINT dpi) {
+  void Layout(UINT dpi) override {
     SizeClientArea(hwnd(), editor::kTextInputClient, kStyle, dpi);
-    for (const Control& c : kControls) PlaceControl(GetDlgItem(hwnd(), c.id), c.place, dpi);
+    PlaceControls(hwnd(), kControls, dpi);
     // The fonts in use are let go of only once the controls have the new ones.
     UniqueFont ui = MessageFont(dpi);
     UniqueFont box =
