@@ -315,9 +315,10 @@ class Rig:
         wait_ms."""
         # Wine's tray window, kept from an earlier suite, may lie under a window started
         # since; Windows keeps the notification area above them.
-        found = self.inject("wait", TRAY_WINDOW, "*", "20000", "topmost", TRAY_WINDOW, "*")[0]
-        assert found == 0, "no tray window"
-        x, y = self.origin(TRAY_WINDOW, "*")
+        tray = (TRAY_WINDOW, "*")
+        rc, lines = self.inject("wait", *tray, "20000", "topmost", *tray, "rect", *tray)
+        assert rc == 0, "no tray window"
+        x, y = map(int, lines[0].split()[5:])
         self.xdo("mousemove", x + 10, y + 10, "click", "--repeat", clicks, "--delay", 100, button)
         return ["menus", str(wait_ms)]
 
