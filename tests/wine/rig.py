@@ -77,6 +77,14 @@ def wait_for(condition, timeout, what):
         time.sleep(0.02)
 
 
+def holds(path, content):
+    """Whether the file holds these bytes; a file being replaced is briefly absent."""
+    try:
+        return path.read_bytes() == content
+    except OSError:
+        return False
+
+
 def kill(proc):
     """Ends a process the rig started and its group."""
     for sig in (signal.SIGTERM, signal.SIGKILL):

@@ -71,7 +71,7 @@ class Editor(unittest.TestCase):
                  "click", "#32770", "消去確認", "OK", "gone", "#32770", "消去確認", "5000",
                  *menu("S"), "click", *EDITOR, "自動切換")
         layout = r.dir / "a.fkl"
-        rig.wait_for(lambda: layout.read_bytes() == b"\r\n" * 384, 5, "384 empty lines")
+        rig.wait_for(lambda: rig.holds(layout, b"\r\n" * 384), 5, "384 empty lines")
 
         r.end_session(app)  # the editor open: it closes first, so its new place is stored too
         written = (r.dir / "Vantrel.sys").read_bytes()

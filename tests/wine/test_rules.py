@@ -60,7 +60,7 @@ class Rules(rig.Suite):
         self.file_menu(-2)  # "このウィンドウで使う"
         path = self.rig.dir / "Vantrel.rules"
         stored = f"Switch=1\r\nProgram=fktarget.exe|{self.rule}\r\n".encode("cp932")
-        rig.wait_for(lambda: path.exists() and path.read_bytes() == stored, 10, "the rule stored")
+        rig.wait_for(lambda: rig.holds(path, stored), 10, "the rule stored")
         # A layout chosen from the tray holds for the window it was chosen in, although
         # the menu gives that window the foreground back; another program ends it.
         self.file_menu(3)  # user.fkl
@@ -88,7 +88,7 @@ class Rules(rig.Suite):
         self.rig.inject("click", *RULES_WINDOW, "削除", "w:300",
                         "post", RULES_WINDOW[0], str(WM_CLOSE), "0", "0")
         self.assertEqual(self.rig.inject("gone", *RULES_WINDOW, "10000")[0], 0)
-        rig.wait_for(lambda: (self.rig.dir / "Vantrel.rules").read_bytes() == b"Switch=1\r\n", 10,
+        rig.wait_for(lambda: rig.holds(self.rig.dir / "Vantrel.rules", b"Switch=1\r\n"), 10,
                      "the rule deleted")
         self.play(6, "+U -U")  # the user's layout at once, in the window the rule was for
 
