@@ -345,6 +345,12 @@ class Rig:
         y = (top if row >= 0 else bottom) + pitch * (row + 0.5)
         self.xdo("mousemove", (left + right) // 2, int(y), "click", 1)
 
+    def choose_file(self, row):
+        """Clicks row `row` of the tray menu's "ファイル" submenu, once it is open."""
+        self.choose(1)
+        wait_for(lambda: len(self.inject("menus", "100")[1]) == 2, 10, "the submenu")
+        self.choose(row)
+
     def layout(self, name, *keys):
         """Writes layout `name`, keys as fkl's "[M:]K=LINE"; its Windows path."""
         subprocess.run([FKL, "layout", self.dir / name, *keys], check=True)

@@ -35,9 +35,7 @@ class Rules(rig.Suite):
         # The balloon that told the rule made may lie over the icon and take a click.
         if self.rig.inject(*self.rig.tray())[1][:1] == ["none"]:
             self.rig.inject(*self.rig.tray())
-        self.rig.choose(1)  # "ファイル"
-        rig.wait_for(lambda: len(self.rig.inject("menus", "100")[1]) == 2, 10, "the submenu")
-        self.rig.choose(row)
+        self.rig.choose_file(row)
 
     def in_front(self, cls, letter):
         """Key 6 pressed with that window in front types `letter`."""
